@@ -1,0 +1,67 @@
+// The state of one mail account between exported calls, and the operations behind them.
+// The IMAP and SMTP clients join this object as they are built; until then every operation
+// that needs a connection answers as a session without one does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/cstring.h"
+#include "session/folder_cache.h"
+#include "session/logon_settings.h"
+#include "zq_mailplugin.h"
+
+// Codes the session adds to those of the clients.
+enum class SessionResult : int32_t { Ok = 0, Failed = 1, NotCached = 2, NoConnection = 8, OutOfMemory = 16 };
+
+constexpr int kMaxFolderEntries = 50;
+constexpr int kMaxFolderNameLength = 15;
+
+class ImapSession {
+public:
+    ImapSession() = default;
+    ImapSession(const ImapSession&) = delete;
+    ImapSession& operator=(const ImapSession&) = delete;
+    virtual ~ImapSession();
+
+    // 0 when IMAP is usable or SMTP is enabled, else 1 (also for null parameters).
+    int32_t Logon(const LogonParameters* parameters, uint32_t flags);
+    int32_t Logoff();
+    int32_t Reset();
+    FolderCache* FindFolder(const char* name);
+
+    // Listing: 0 on success, non-zero on failure.
+    int32_t GetMsgIds(FolderRef folder, MailMsg*** records, uint32_t* count);
+    int32_t GetMsgHeaders(FolderRef folder, MailMsg*** records, uint32_t* count, const MessageIdRef* const* ids,
+                          const int32_t* idCount);
+    int32_t GetAllMsgs(MailMsg*** records, uint32_t* count, int32_t headersOnly);
+    int32_t GetMsg(FolderRef folder, const MessageIdRef* id, MailMsg** record);
+    int32_t GetAttachments(FolderRef folder, uint32_t idLength, const uint8_t* idData, AttachmentList** list);
+    int32_t SendMessage(const MailMsg* message);
+
+    // Message and folder operations: 8 without a connection, else the client's code.
+    int32_t DeleteMessage(FolderRef folder, const MailMsg* message);
+    int32_t SetReadStatus(FolderRef folder, const MailMsg* message, int32_t seen);
+    int32_t SetSeenFlag(const char* folder, uint32_t uid, int32_t seen);
+    int32_t CopyMessage(uint32_t uid, const char* source, const char* target);
+    int32_t Commit();
+    int32_t AddFolder(const char* name);
+    int32_t DeleteFolder(const char* name);
+    int32_t RenameFolder(const char* oldName, const char* newName);
+    int32_t Append(const char* folder, const char* text);
+    int32_t SelectFolder(const char* name);
+    int32_t GetFolderList(FolderEntry*** folders, uint32_t* count);
+
+    int32_t imapConnected = 0;
+    int32_t smtpEnabled = 0;
+    int32_t smtpConnected = 0;
+    int32_t verbose = 0;
+    int32_t syncLogOnFailure = 0;
+    LogonSettings logon;
+    CStringArray folderNames;
+    std::vector<std::unique_ptr<FolderCache>> folders;
+
+private:
+    void ReportLogon();
+};
