@@ -1,0 +1,126 @@
+#include "platform/socket_api.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace sock {
+
+int WinsockErrorFromErrno(int err) {
+    switch (err) {
+        case ECONNRESET: return kConnReset;
+        case ENETRESET: return kNetReset;
+        case ECONNABORTED:
+        case EPIPE: return kConnAborted;
+        case ENOTCONN: return kNotConn;
+        case ETIMEDOUT: return kTimedOut;
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
+#endif
+            return kTimedOut;
+        default: return kUnmapped;
+    }
+}
+
+int LastError() { return WinsockErrorFromErrno(errno); }
+
+bool Startup() { return true; }
+void Cleanup() {}
+
+Handle OpenStream() { return ::socket(AF_INET, SOCK_STREAM, 0); }
+
+void CloseHandle(Handle handle) {
+    if (handle != kInvalidHandle) ::close(handle);
+}
+
+bool ParseDotted(const char* text, uint32_t* addressNetOrder) {
+    // inet_addr's rule: "255.255.255.255" is indistinguishable from a failure.
+    const in_addr_t value = ::inet_addr(text ? text : "");
+    if (value == INADDR_NONE) return false;
+    *addressNetOrder = value;
+    return true;
+}
+
+bool ResolveName(const char* name, uint32_t* addressNetOrder) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (!name || ::getaddrinfo(name, nullptr, &hints, &found) != 0 || !found) return false;
+    const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    *addressNetOrder = in->sin_addr.s_addr;
+    ::freeaddrinfo(found);
+    return true;
+}
+
+void SetTimeoutOption(Handle handle, bool receive, int milliseconds) {
+    timeval tv{};
+    tv.tv_sec = milliseconds / 1000;
+    tv.tv_usec = (milliseconds % 1000) * 1000;
+    ::setsockopt(handle, SOL_SOCKET, receive ? SO_RCVTIMEO : SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+void SetKeepAlive(Handle handle) {
+    const int on = 1;
+    ::setsockopt(handle, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+}
+
+bool ConnectTo(Handle handle, uint32_t addressNetOrder, uint16_t port) {
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(port);
+    peer.sin_addr.s_addr = addressNetOrder;
+    int rc;
+    do {
+        rc = ::connect(handle, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+int SendBytes(Handle handle, const char* data, int length) {
+    ssize_t n;
+    do {
+        n = ::send(handle, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int ReceiveBytes(Handle handle, char* buffer, int capacity) {
+    ssize_t n;
+    do {
+        n = ::recv(handle, buffer, static_cast<size_t>(capacity), 0);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int WaitReadable(Handle handle, long seconds, long microseconds) {
+    if (handle < 0 || handle >= FD_SETSIZE) {
+        errno = EBADF;
+        return -1;
+    }
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(handle, &readable);
+    timeval tv{};
+    tv.tv_sec = seconds;
+    tv.tv_usec = microseconds;
+    const int rc = ::select(handle + 1, &readable, nullptr, nullptr, &tv);
+    if (rc < 0) return -1;
+    return rc > 0 ? 1 : 0;
+}
+
+int PendingBytes(Handle handle) {
+    int pending = 0;
+    if (::ioctl(handle, FIONREAD, &pending) != 0) return -1;
+    return pending;
+}
+
+}  // namespace sock

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "hostkit.h"
+#include "net_test_util.h"
+#include "platform/socket_api.h"
+#include "scripted_server.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A connected transport to a scripted server.
+struct Connected {
+    explicit Connected(scripted::Server& server) : socket(Loopback(server.Port())) {
+        server.Start();
+        EXPECT_EQ(socket.Startup(), SocketResult::Ok);
+        EXPECT_EQ(socket.Connect(), SocketResult::Ok);
+    }
+    SocketConnection socket;
+};
+
+uint16_t UnusedPort() {
+    scripted::Server probe;  // bound, then released: nothing listens there afterwards
+    return probe.Port();
+}
+
+}  // namespace
+
+TEST(SocketErrorMapping, ErrnoReadsAsTheWinsockCondition) {
+    struct Case {
+        int err;
+        int winsock;
+    } cases[] = {
+        {ECONNRESET, sock::kConnReset}, {ENETRESET, sock::kNetReset},  {ECONNABORTED, sock::kConnAborted},
+        {EPIPE, sock::kConnAborted},    {ENOTCONN, sock::kNotConn},    {ETIMEDOUT, sock::kTimedOut},
+        {EAGAIN, sock::kTimedOut},      {EWOULDBLOCK, sock::kTimedOut}, {EINVAL, sock::kUnmapped},
+        {ECONNREFUSED, sock::kUnmapped},
+    };
+    for (const Case& c : cases) EXPECT_EQ(sock::WinsockErrorFromErrno(c.err), c.winsock) << "errno " << c.err;
+}
+
+TEST(SocketErrorMapping, TranslateLastErrorWordsEachCode) {
+    struct Case {
+        int err;
+        SocketResult code;
+        const char* text;
+    } cases[] = {
+        {ECONNRESET, SocketResult::ConnectionReset, "The connection was terminated on a reset"},
+        {ENETRESET, SocketResult::ConnectionReset, "The connection was terminated on a reset"},
+        {ECONNABORTED, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {ENOTCONN, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {EPIPE, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {EAGAIN, SocketResult::TimedOut, "The connection timed out"},
+        {ETIMEDOUT, SocketResult::TimedOut, "The connection timed out"},
+        {EBADF, SocketResult::UnknownError, "An unknown winsock error occured."},
+    };
+    SocketConnection socket(Loopback(1));
+    for (const Case& c : cases) {
+        errno = c.err;
+        EXPECT_EQ(socket.TranslateLastError(), c.code) << "errno " << c.err;
+        EXPECT_EQ(socket.LastError(), c.text);
+    }
+}
+
+TEST(SocketStates, CallsOutOfOrderReportTheirCodes) {
+    SocketConnection socket(Loopback(1));
+    EXPECT_EQ(socket.LastError(), "");
+    CString out("stale");
+    // The connection test comes before the start-up test.
+    EXPECT_EQ(socket.Send("x"), SocketResult::NotConnected);
+    EXPECT_EQ(socket.LastError(), "There is no connection for the socket");
+    EXPECT_EQ(socket.Receive(out, nullptr), SocketResult::NotConnected);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(socket.Connect(), SocketResult::NotInitialized);
+    EXPECT_EQ(socket.LastError(), "The socket has not been intitialized");
+    EXPECT_EQ(socket.Startup(), SocketResult::Ok);
+    EXPECT_EQ(socket.Startup(), SocketResult::Ok);
+    EXPECT_TRUE(socket.Close());
+    // Success leaves the last failure text in place.
+    EXPECT_EQ(socket.LastError(), "The socket has not been intitialized");
+}
+
+TEST(SocketConnect, RefusedConnectionIsConnectFailed) {
+    SocketConnection socket(Loopback(UnusedPort()));
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    EXPECT_EQ(socket.Connect(), SocketResult::ConnectFailed);
+    EXPECT_EQ(socket.LastError(), "There is no connection for the socket");
+    EXPECT_FALSE(socket.IsConnected());
+}
+
+TEST(SocketConnect, UnresolvableNameIsBadServerWithTheName) {
+    SocketSettings settings = Loopback(143);
+    settings.server = "no-such-host.invalid";
+    SocketConnection socket(settings);
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    EXPECT_EQ(socket.Connect(), SocketResult::BadServer);
+    EXPECT_EQ(socket.LastError(), "The supplied server 'no-such-host.invalid' is invalid");
+}
+
+TEST(SocketConnect, HostNameIsResolved) {
+    scripted::Server server;
+    server.Send("hello there\r\n");
+    SocketSettings settings = Loopback(server.Port());
+    settings.server = "localhost";
+    SocketConnection socket(settings);
+    server.Start();
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    ASSERT_EQ(socket.Connect(), SocketResult::Ok);
+    EXPECT_TRUE(socket.IsConnected());
+    EXPECT_TRUE(server.Finish().ok);
+}
+
+TEST(SocketConnect, PortMinusOneMeansEighty) {
+    SocketConnection socket(Loopback(-1));
+    EXPECT_EQ(socket.Settings().port, 80);
+    scripted::Server server(80);
+    if (!server.Listening()) GTEST_SKIP() << "port 80 cannot be bound here";
+    server.Send("on eighty\r\n").Close();
+    server.Start();
+    ScopedWaits waits(1000ms, 200ms);
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    ASSERT_EQ(socket.Connect(), SocketResult::Ok);
+    CString out;
+    EXPECT_EQ(socket.Receive(out, nullptr), SocketResult::Ok);
+    EXPECT_EQ(out, "on eighty\r\n");
+    EXPECT_TRUE(server.Finish().ok);
+}
+
+TEST(SocketConnect, ReconnectClosesTheOldSocket) {
+    scripted::Server server;
+    server.ExpectTimeout(3000ms).Send("first\r\n").ExpectClose().Accept().Send("second\r\n");
+    Connected c(server);
+    ScopedWaits waits(2000ms, 100ms);
+    CString out;
+    EXPECT_EQ(c.socket.Receive(out, nullptr), SocketResult::Ok);
+    EXPECT_EQ(out, "first\r\n");
+    ASSERT_EQ(c.socket.Connect(), SocketResult::Ok);
+    EXPECT_EQ(c.socket.Receive(out, nullptr), SocketResult::Ok);
+    EXPECT_EQ(out, "second\r\n");
+    const scripted::Outcome outcome = server.Finish();
+    EXPECT_TRUE(outcome.ok) << outcome.failure;
+    EXPECT_EQ(outcome.connections, 2);
+}
+
+TEST(SocketSend, BytesArriveWholeAndEmptyTextIsRefused) {
+    std::string big(300000, 'x');
+    for (size_t i = 0; i < big.size(); i += 77) big[i] = static_cast<char>('a' + i % 26);
+    scripted::Server server;
+    server.Expect("A1 NOOP\r\n").Expect(big);
+    Connected c(server);
+    EXPECT_EQ(c.socket.Send(""), SocketResult::BadParameter);
+    EXPECT_EQ(c.socket.LastError(), "A bad parameter was passed to the function");
+    EXPECT_EQ(c.socket.Send(nullptr), SocketResult::BadParameter);
+    EXPECT_EQ(c.socket.Send("A1 NOOP\r\n"), SocketResult::Ok);
+    EXPECT_EQ(c.socket.Send(big.c_str()), SocketResult::Ok);
+    const scripted::Outcome outcome = server.Finish();
+    EXPECT_TRUE(outcome.ok) << outcome.failure;
+    EXPECT_EQ(outcome.received.size(), big.size() + 9);
+}
+
+TEST(SocketSend, PeerGoneIsAnErrorNotASignal) {
+    scripted::Server server;
+    server.Reset();
+    Connected c(server);
+    server.Finish();
+    std::this_thread::sleep_for(50ms);
+    SocketResult result = SocketResult::Ok;
+    for (int i = 0; i < 20 && result == SocketResult::Ok; ++i) result = c.socket.Send("A1 NOOP\r\n");
+    EXPECT_TRUE(result == SocketResult::ConnectionReset || result == SocketResult::ConnectionAborted)
+        << static_cast<int>(result);
+    EXPECT_TRUE(c.socket.IsConnected());  // a failed send leaves the decision to the owner
+}

@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "hostkit.h"
+#include "net_test_util.h"
+#include "scripted_server.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Reception {
+    SocketResult result;
+    std::string text;
+    double seconds;
+};
+
+// Plays `server`, connects, and times one Receive.
+Reception ReceiveFrom(scripted::Server& server, const char* terminator) {
+    server.Start();
+    SocketConnection socket(Loopback(server.Port()));
+    EXPECT_EQ(socket.Startup(), SocketResult::Ok);
+    EXPECT_EQ(socket.Connect(), SocketResult::Ok);
+    CString out("left over");
+    const auto start = std::chrono::steady_clock::now();
+    const SocketResult result = socket.Receive(out, terminator);
+    Reception r{result, out.str(), SecondsSince(start)};
+    if (result != SocketResult::Ok) {
+        EXPECT_EQ(out, "") << "nothing was read before the failure";
+    }
+    return r;
+}
+
+int YieldCount() {
+    int yields = 0;
+    for (int i = 0; i < HostKit_CallCount(); ++i) {
+        const HostKitCall* call = HostKit_Call(i);
+        if (std::string(call->function) == "SyncYieldCycles") {
+            EXPECT_EQ(call->number1, 10);
+            ++yields;
+        }
+    }
+    return yields;
+}
+
+}  // namespace
+
+TEST(TransportWaitsTest, ShippedDefaults) {
+    testing_hooks::RestoreTransportWaits();
+    EXPECT_EQ(CurrentTransportWaits().firstByte, 45s);
+    EXPECT_EQ(CurrentTransportWaits().pause, 3s + 500us);
+}
+
+TEST(SocketReceive, PeerClosingBeforeSendingIsNoData) {
+    ScopedWaits waits(2000ms, 100ms);
+    scripted::Server server;
+    server.Close();
+    const Reception r = ReceiveFrom(server, nullptr);
+    EXPECT_EQ(r.result, SocketResult::NoData);
+    EXPECT_LT(r.seconds, 1.5);
+}
+
+TEST(SocketReceive, SilentPeerIsNoDataAfterTheFirstByteWait) {
+    ScopedWaits waits(1000ms, 100ms);
+    scripted::Server server;
+    server.Delay(3000ms);
+    SocketConnection socket(Loopback(server.Port()));
+    server.Start();
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    ASSERT_EQ(socket.Connect(), SocketResult::Ok);
+    CString out;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(socket.Receive(out, "AEG1"), SocketResult::NoData);
+    const double seconds = SecondsSince(start);
+    EXPECT_EQ(socket.LastError(), "No data on the socket");
+    EXPECT_GE(seconds, 0.95);
+    EXPECT_LT(seconds, 2.5);
+    server.Finish(0ms);
+}
+
+TEST(SocketReceive, ResetAfterDataIsConnectionReset) {
+    ScopedWaits waits(2000ms, 1000ms);
+    scripted::Server server;
+    server.Send("* partial answer that goes on\r\n").Delay(100ms).Reset();
+    SocketConnection socket(Loopback(server.Port()));
+    server.Start();
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    ASSERT_EQ(socket.Connect(), SocketResult::Ok);
+    CString out;
+    EXPECT_EQ(socket.Receive(out, "AEG1"), SocketResult::ConnectionReset);
+    EXPECT_EQ(socket.LastError(), "The connection was terminated on a reset");
+    EXPECT_TRUE(socket.IsConnected());
+}
+
+TEST(SocketReceive, PeerCloseEndsTheResponse) {
+    ScopedWaits waits(2000ms, 2000ms);
+    scripted::Server server;
+    server.Send("* BYE going away\r\n").Close();
+    const Reception r = ReceiveFrom(server, "AEG1");
+    EXPECT_EQ(r.result, SocketResult::Ok);
+    EXPECT_EQ(r.text, "* BYE going away\r\n");
+    EXPECT_LT(r.seconds, 1.5);
+}
+
+TEST(SocketReceive, NulByteEndsWhatIsTakenOfAChunk) {
+    ScopedWaits waits(2000ms, 100ms);
+    scripted::Server server;
+    server.Send(std::string("abc\0def\r\n", 9)).Close();
+    const Reception r = ReceiveFrom(server, nullptr);
+    EXPECT_EQ(r.result, SocketResult::Ok);
+    EXPECT_EQ(r.text, "abc");
+}
+
+// When the terminator line is seen the response ends at once; otherwise only the pause ends
+// it. The pause is set long so that waiting for it shows in the time taken.
+TEST(SocketReceive, TerminatorLineEndsTheResponseOnlyWithAnEarlierLineInTheTail) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> chunks;
+        bool immediate;
+    } cases[] = {
+        {"untagged and tagged line in one chunk", {"* 3 EXISTS\r\nAEG1 OK Select done\r\n"}, true},
+        {"tagged line alone in a short chunk", {"AEG1 OK done\r\n"}, false},
+        {"tagged line alone in a long chunk", {"AEG1 OK this status text is longer than thirty\r\n"}, false},
+        {"short tagged chunk after a long chunk", {"* SEARCH 1 2 3 4 5 6 7 8 9 10 11\r\n", "AEG1 OK\r\n"}, true},
+        {"other tag", {"* 3 EXISTS\r\nAEG2 OK Select done\r\n"}, false},
+        {"tag inside the line, not at its start", {"* 3 EXISTS\r\n* AEG1 OK Select done\r\n"}, false},
+        {"no line end after the tagged line", {"* 3 EXISTS\r\nAEG1 OK Select done"}, false},
+    };
+    ScopedWaits waits(5000ms, 1000ms);
+    for (const Case& c : cases) {
+        scripted::Server server;
+        std::string all;
+        for (const std::string& chunk : c.chunks) {
+            server.Send(chunk).Delay(50ms);
+            all += chunk;
+        }
+        server.Delay(3000ms);
+        const Reception r = ReceiveFrom(server, "AEG1");
+        EXPECT_EQ(r.result, SocketResult::Ok) << c.name;
+        EXPECT_EQ(r.text, all) << c.name;
+        if (c.immediate)
+            EXPECT_LT(r.seconds, 0.7) << c.name;
+        else
+            EXPECT_GE(r.seconds, 1.0) << c.name;
+        server.Finish(0ms);
+    }
+}
+
+TEST(SocketReceive, LongResponseIsCollectedWholeWithTwoYieldsPerChunk) {
+    std::string body;
+    for (int i = 0; body.size() < 20000; ++i) body += "* " + std::to_string(i) + " FETCH (FLAGS (\\Seen))\r\n";
+    const std::string response = body + "AEG7 OK Fetch completed.\r\n";
+    ScopedWaits waits(2000ms, 1500ms);
+    scripted::Server server;
+    server.Send(response).Delay(2000ms);
+    HostKit_Clear();
+    const Reception r = ReceiveFrom(server, "AEG7");
+    EXPECT_EQ(r.result, SocketResult::Ok);
+    EXPECT_EQ(r.text, response);
+    EXPECT_LT(r.seconds, 1.0);
+    // The last chunk ends the response before its yields; every earlier one yields twice.
+    const int yields = YieldCount();
+    EXPECT_EQ(yields % 2, 0);
+    EXPECT_GE(yields, 2 * ((static_cast<int>(response.size()) + 4095) / 4096 - 1));
+    server.Finish(0ms);
+}
+
+TEST(SocketReceive, ResponseWithoutTerminatorEndsAtThePauseAfterYielding) {
+    ScopedWaits waits(2000ms, 300ms);
+    scripted::Server server;
+    server.Send("* OK server ready\r\n").Delay(1500ms);
+    HostKit_Clear();
+    const Reception r = ReceiveFrom(server, nullptr);
+    EXPECT_EQ(r.result, SocketResult::Ok);
+    EXPECT_EQ(r.text, "* OK server ready\r\n");
+    EXPECT_GE(r.seconds, 0.3);
+    EXPECT_LT(r.seconds, 1.2);
+    EXPECT_EQ(YieldCount(), 2);
+    server.Finish(0ms);
+}
+
+// The one test that keeps the shipped pause of 3 s and 500 µs.
+TEST(SocketReceive, ShippedPauseEndsAShortTaggedResponse) {
+    testing_hooks::RestoreTransportWaits();
+    scripted::Server server;
+    server.Send("AEG1 OK\r\n").Delay(5000ms);
+    const Reception r = ReceiveFrom(server, "AEG1");
+    EXPECT_EQ(r.result, SocketResult::Ok);
+    EXPECT_EQ(r.text, "AEG1 OK\r\n");
+    EXPECT_GE(r.seconds, 3.0);
+    EXPECT_LT(r.seconds, 4.5);
+    server.Finish(0ms);
+}
+
+TEST(SocketTail, TerminatorRule) {
+    struct Case {
+        const char* tail;
+        bool complete;
+    } cases[] = {
+        {"* 1 EXISTS\r\nAEG1 OK\r\n", true},
+        {"\r\nAEG1\r\n", true},
+        {"AEG1 OK\r\n", false},                 // no earlier CR inside the tail
+        {"* 1 EXISTS\r\nAEG1 OK", false},       // no closing CR LF
+        {"* 1 EXISTS\r\nAEG OK\r\n", false},    // shorter than the tag
+        {"* 1 EXISTS\r\naeg1 OK\r\n", false},   // byte-exact
+        {"* 1 EXISTS\rXAEG1 OK\r\n", true},     // the character after the CR is skipped, whatever it is
+        {"* 1 EXISTS\r\n\r\n", false},
+        {"\r\n", false},
+        {"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(TailEndsWithTerminatorLine(c.tail, "AEG1"), c.complete) << c.tail;
+}
