@@ -1,0 +1,84 @@
+#include "mime/text_match.h"
+
+#include <cstring>
+
+#include "platform/cstring.h"
+
+namespace {
+inline unsigned char Fold(char ch) { return static_cast<unsigned char>(AsciiLower(ch)); }
+}  // namespace
+
+bool StartsWithNoCase(std::string_view prefix, std::string_view text) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (Fold(prefix[i]) != Fold(text[i])) return false;
+    return true;
+}
+
+bool ContainsNoCase(std::string_view needle, std::string_view text) {
+    if (needle.empty() || text.empty()) return false;
+    return NoCaseFinder(needle).In(text);
+}
+
+NoCaseFinder::NoCaseFinder(std::string_view needle) : m_needle(needle) {
+    for (char& ch : m_needle) ch = AsciiLower(ch);
+    const size_t m = m_needle.size();
+    for (size_t& s : m_skip) s = m == 0 ? 1 : m;
+    for (size_t i = 0; i + 1 < m; ++i) {
+        const unsigned char c = static_cast<unsigned char>(m_needle[i]);
+        m_skip[c] = m - 1 - i;
+        if (c >= 'a' && c <= 'z') m_skip[c - 32] = m - 1 - i;
+    }
+}
+
+bool NoCaseFinder::In(std::string_view text) const {
+    const size_t m = m_needle.size();
+    const size_t n = text.size();
+    if (m == 0 || n == 0 || m > n) return false;
+    const char* t = text.data();
+    const char* p = m_needle.data();
+    const unsigned char last = static_cast<unsigned char>(p[m - 1]);
+    // Skip search; its worst case is quadratic, so a budget of comparisons hands hard texts to
+    // the table scan, which never looks at a byte twice.
+    size_t budget = 2 * n + 64;
+    size_t pos = 0;
+    while (pos + m <= n) {
+        const unsigned char c = static_cast<unsigned char>(t[pos + m - 1]);
+        if (Fold(static_cast<char>(c)) == last) {
+            size_t k = 0;
+            while (k + 1 < m && Fold(t[pos + k]) == static_cast<unsigned char>(p[k])) ++k;
+            if (k + 1 >= m) return true;
+            if (k + 1 > budget) return ScanWithTable(text);
+            budget -= k + 1;
+        }
+        pos += m_skip[c];
+    }
+    return false;
+}
+
+bool NoCaseFinder::ScanWithTable(std::string_view text) const {
+    const size_t m = m_needle.size();
+    if (m_table.empty()) {
+        m_table.assign(m + 1, 0);
+        m_table[0] = -1;
+        int k = -1;
+        for (size_t i = 0; i < m; ++i) {
+            while (k >= 0 && m_needle[static_cast<size_t>(k)] != m_needle[i]) k = m_table[static_cast<size_t>(k)];
+            ++k;
+            m_table[i + 1] = k;
+        }
+    }
+    int k = 0;
+    for (char ch : text) {
+        const char c = static_cast<char>(Fold(ch));
+        while (k >= 0 && m_needle[static_cast<size_t>(k)] != c) k = m_table[static_cast<size_t>(k)];
+        ++k;
+        if (static_cast<size_t>(k) == m) return true;
+    }
+    return false;
+}
+
+bool NoCaseFinder::NeedleContains(std::string_view text) const {
+    if (text.empty() || text.size() > m_needle.size()) return false;
+    return NoCaseFinder(text).In(m_needle);
+}

@@ -1,0 +1,34 @@
+#include "mime/utf8_to_ansi.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/codepage.h"
+
+void Utf8ToAnsi(CString& text) {
+    const std::string& in = text.str();
+    // One unit per byte at most, plus the terminating one.
+    std::vector<uint16_t> units(in.size() + 1, 0);
+    size_t cur = 0;
+    for (const char ch : in) {
+        const unsigned b = static_cast<unsigned char>(ch);
+        if (b < 128) {
+            if (units[cur] != 0) ++cur;
+            units[cur] = static_cast<uint16_t>(b);
+            ++cur;
+            continue;
+        }
+        if ((b & 0x40) != 0 && units[cur] != 0) ++cur;  // a lead byte starts a new character
+        int clear = 7;
+        while (clear >= 0 && (b & (1u << clear)) != 0) --clear;
+        for (int bit = clear - 1; bit >= 0; --bit)
+            units[cur] = static_cast<uint16_t>((units[cur] << 1) | ((b >> bit) & 1u));
+    }
+    // The units up to and including the current one; the conversion stops at a zero unit.
+    size_t count = 0;
+    while (count <= cur && count < units.size() && units[count] != 0) ++count;
+    std::string out;
+    out.reserve(count);
+    codepage::WideToAnsi(units.data(), static_cast<int>(count), out);
+    text = CString(std::move(out));
+}

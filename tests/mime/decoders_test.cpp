@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mime/base64_decode.h"
+#include "mime/quoted_printable.h"
+#include "mime/utf8_to_ansi.h"
+
+namespace {
+
+struct TextCase {
+    const char* name;
+    std::string in;
+    std::string out;
+};
+
+std::string QuotedPrintable(std::string in) {
+    CString text(in);
+    EXPECT_TRUE(QuotedPrintableDecode(text));
+    return text.str();
+}
+
+TEST(QuotedPrintableDecodeTest, Table) {
+    const TextCase cases[] = {
+        {"empty", "", ""},
+        {"soft break keeps the joined line feed", "long=\nline\n", "long\nline\n"},
+        {"upper hex", "a=3Db\n", "a=b\n"},
+        {"lower hex", "a=3db\n", "a=b\n"},
+        {"digit then non-hex keeps high nibble, letter lost", "=4zq\n", "@q\n"},
+        {"equals before space drops the equals only", "a= b\n", "a b\n"},
+        {"final encoded byte is cut", "caf=C3=A9", "caf\xC3"},
+        {"final encoded byte survives a line feed", "caf=C3=A9\n", "caf\xC3\xA9\n"},
+        {"carriage returns vanish, line feeds stay", "a\r\nb\r\n", "a\nb\n"},
+        {"equals at the very end", "ab=", "ab"},
+        {"high nibble at the end of text", "xab=4", "xab@"},
+        {"underscore is not a space", "a_b\n", "a_b\n"},
+        {"encoded zero ends the text", "ab=00cd\n", "ab"},
+        {"high bytes pass through", "\xE9t\xE9\n", "\xE9t\xE9\n"},
+    };
+    for (const TextCase& c : cases) EXPECT_EQ(QuotedPrintable(c.in), c.out) << c.name;
+}
+
+std::string Base64(const std::string& in, int32_t* lengthOut = nullptr) {
+    std::unique_ptr<unsigned char[]> bytes;
+    int32_t length = 0;
+    EXPECT_EQ(Base64Decode(CString(in), bytes, length), 0);
+    // The block is text length + 1 bytes and everything past the decoded bytes is zero.
+    for (size_t i = static_cast<size_t>(length); i <= in.size(); ++i) EXPECT_EQ(bytes[i], 0) << i;
+    if (lengthOut) *lengthOut = length;
+    return std::string(reinterpret_cast<const char*>(bytes.get()), static_cast<size_t>(length));
+}
+
+TEST(Base64DecodeTest, Table) {
+    const TextCase cases[] = {
+        {"one group", "TWFu", "Man"},
+        {"one pad", "TWE=", "Ma"},
+        {"two pads", "TQ==", "M"},
+        {"brace ends the data", "TWFu}TWFu", "Man"},
+        {"equals ends the data", "TWFu=TWFu", "Man"},
+        {"line breaks and spaces skipped", "TW\r\nFu IFR\thbg==\r\n", "Man Tan"},
+        {"junk characters skipped", "T!W#F$u", "Man"},
+        {"incomplete group without end mark gives nothing", "TWFuTW", "Man"},
+        {"end mark on an empty group", "TWFu==", "Man"},
+        {"long line", "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVo=", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
+        {"all alphabet values", "+/+/", "\xFB\xFF\xBF"},
+        {"empty", "", ""},
+    };
+    for (const TextCase& c : cases) EXPECT_EQ(Base64(c.in), c.out) << c.name;
+}
+
+TEST(Base64DecodeTest, ZeroBytesCountInLengthButCutTheText) {
+    int32_t length = -1;
+    EXPECT_EQ(Base64("AGEAYg==", &length), std::string("\0a\0b", 4));
+    EXPECT_EQ(length, 4);
+    CString text;
+    EXPECT_EQ(Base64DecodeText("YQBi", text), 0);
+    EXPECT_EQ(text, "a");
+    EXPECT_EQ(Base64DecodeText("TWFu", text), 0);
+    EXPECT_EQ(text, "Man");
+}
+
+TEST(Base64DecodeTest, FastAndSlowPathsAgreeOnEveryAlignment) {
+    // Line breaks, junk and an end mark at every offset of a long text.
+    std::string plain;
+    for (int i = 0; i < 300; ++i) plain += static_cast<char>('A' + i % 26);
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string encoded;
+    for (size_t i = 0; i + 3 <= plain.size(); i += 3) {
+        const unsigned v = static_cast<unsigned char>(plain[i]) << 16 | static_cast<unsigned char>(plain[i + 1]) << 8 |
+                           static_cast<unsigned char>(plain[i + 2]);
+        for (int s = 18; s >= 0; s -= 6) encoded += kAlphabet[(v >> s) & 63];
+    }
+    for (size_t at = 0; at < encoded.size(); at += 7) {
+        std::string broken = encoded;
+        broken.insert(at, "\r\n");
+        EXPECT_EQ(Base64(broken), plain) << at;
+    }
+}
+
+std::string Ansi(std::string in) {
+    CString text(in);
+    Utf8ToAnsi(text);
+    return text.str();
+}
+
+TEST(Utf8ToAnsiTest, Table) {
+    const TextCase cases[] = {
+        {"ascii", "plain", "plain"},
+        {"two-byte e-acute after three letters", "caf\xC3\xA9", "caf\xE9"},
+        {"two consecutive two-byte characters", "\xC3\xA4\xC3\xB6", "\xE4\xF6"},
+        {"three-byte euro sign", "\xE2\x82\xAC 5", "\x80 5"},
+        {"three-byte quotes", "\xE2\x80\x9Cx\xE2\x80\x9D", "\x93x\x94"},
+        {"three-byte character the code page lacks", "a\xE4\xB8\xAD" "b", "a?b"},
+        {"four-byte character keeps low 16 bits", "\xF0\x9F\x98\x80!", "?!"},
+        {"four-byte character whose low bits are a letter", "\xF0\x90\x81\x81", "A"},
+        {"truncated sequence before ascii", "\xC3x", "\x03x"},
+        {"truncated three-byte sequence at the end", "ab\xE2\x82", "ab?"},
+        {"lone continuation bytes join", "\xA9", ")"},
+        {"combining acute composes", "e\xCC\x81t\xC3\xA9", "\xE9t\xE9"},
+        {"combining mark on a letter without composite is dropped", "q\xCC\x81", "q"},
+        {"combining mark alone is dropped", "\xCC\x81x", "x"},
+        {"overlong zero ends nothing", "a\xC0\x80" "b", "ab"},
+        {"empty", "", ""},
+    };
+    for (const TextCase& c : cases) EXPECT_EQ(Ansi(c.in), c.out) << c.name;
+}
+
+}  // namespace
