@@ -114,6 +114,7 @@ Outcome Server::Finish(std::chrono::milliseconds wait) {
     if (!m_played) Fail("the script was not played to its end in time");
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
+    CloseConnection(false);  // a client still talking sees the end at once
     std::lock_guard<std::mutex> lock(m_mutex);
     Outcome outcome;
     outcome.ok = !m_failed;

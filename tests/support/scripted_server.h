@@ -63,7 +63,8 @@ public:
     Server& ExpectTimeout(std::chrono::milliseconds wait);
 
     void Start();
-    // Waits for the script to be played (at most `wait`), then stops and reports.
+    // Waits for the script to be played (at most `wait`), then stops, closes the connection
+    // and reports.
     Outcome Finish(std::chrono::milliseconds wait = std::chrono::seconds(10));
     // Bytes received so far (safe while running).
     std::string Received() const;

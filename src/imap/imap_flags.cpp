@@ -1,0 +1,70 @@
+#include <string_view>
+
+#include "imap/imap_client.h"
+#include "imap/imap_text.h"
+#include "mime/text_match.h"
+
+ImapResult ImapClient::SetSeenFlag(const char* folder, uint32_t uid, bool set) {
+    if (uid == 0 || !IsReady()) return ImapResult::NotReady;
+    // Without a folder the command acts on the selected one.
+    if (folder && *folder) {
+        const ImapResult selected = SelectIfNeeded(folder);
+        if (selected != ImapResult::Ok) return selected;
+    }
+    CString command, response;
+    command.Format("UID STORE %ld %cFLAGS.SILENT \\seen", UidArgument(uid), set ? '+' : '-');
+    return Execute(command, response) ? ImapResult::Ok : ImapResult::SeenFlagFailed;
+}
+
+ImapResult ImapClient::GetSeenFlag(const char* folder, uint32_t uid, bool& seen) {
+    if (uid == 0 || !folder || !*folder || !IsReady()) return ImapResult::NotReady;
+    const ImapResult selected = SelectIfNeeded(folder);
+    if (selected != ImapResult::Ok) return selected;
+    CString command, response;
+    command.Format("UID FETCH %ld FLAGS", UidArgument(uid));
+    if (!Execute(command, response)) return ImapResult::SeenFlagFailed;
+    seen = ContainsNoCase("seen", response.view());
+    return ImapResult::Ok;
+}
+
+// Called by retrieval on a client it has already checked; 0 stands for every failure.
+uint32_t ImapClient::GetMessageSize(const char* folder, uint32_t uid) {
+    if (SelectIfNeeded(folder) != ImapResult::Ok) return 0;
+    CString command, response;
+    command.Format("UID FETCH %ld rfc822.size", UidArgument(uid));
+    if (!Execute(command, response)) return 0;
+    // "* 4 FETCH (UID 9 RFC822.SIZE 2217)": the last word inside the parentheses.
+    const int open = response.Find('(');
+    const int close = open < 0 ? -1 : response.Find(')', open);
+    if (close < 0) return 0;
+    std::string_view inside = response.view().substr(open + 1, close - open - 1);
+    const size_t space = inside.rfind(' ');
+    if (space == std::string_view::npos) return 0;
+    return static_cast<uint32_t>(LeadingDecimal(inside.substr(space + 1)));
+}
+
+ImapResult ImapClient::MarkDeleted(const char* folder, uint32_t uid) {
+    if (uid == 0 || !folder || !*folder || !IsReady()) return ImapResult::NotReady;
+    const ImapResult selected = SelectIfNeeded(folder);
+    if (selected != ImapResult::Ok) return selected;
+    CString command, response;
+    command.Format("UID STORE %ld +FLAGS.SILENT \\deleted", UidArgument(uid));
+    return Execute(command, response) ? ImapResult::Ok : ImapResult::DeleteFailed;
+}
+
+ImapResult ImapClient::MoveMessages(const char* source, const char* target, int count, const uint32_t* uids) {
+    if (!IsReady() || !uids || !source || !*source || !target || !*target) return ImapResult::NotReady;
+    if (count == 0) return ImapResult::NothingMoved;
+    if (!IsFolderKnown(source) || !IsFolderKnown(target)) return ImapResult::UnknownFolder;
+    const ImapResult selected = SelectIfNeeded(source);
+    if (selected != ImapResult::Ok) return selected;
+
+    int moved = 0;
+    CString command, response;
+    for (int i = 0; i < count; ++i) {
+        command.Format("UID COPY %ld \"%s\"", UidArgument(uids[i]), target);
+        // Failures do not stop the loop: every message gets its chance.
+        if (Execute(command, response) && MarkDeleted(source, uids[i]) == ImapResult::Ok) ++moved;
+    }
+    return moved > 0 ? ImapResult::Ok : ImapResult::NothingMoved;
+}
