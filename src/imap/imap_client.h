@@ -105,5 +105,6 @@ private:
     int32_t m_selectedCount = 0;
 };
 
-// UIDs go on the wire as the signed 32-bit numbers the server gave.
-inline long UidArgument(uint32_t uid) { return static_cast<long>(static_cast<int32_t>(uid)); }
+// UIDs go on the wire unsigned: the same text as a signed number for every UID below 2^31,
+// and still the server's own number above it.
+inline unsigned long UidArgument(uint32_t uid) { return uid; }

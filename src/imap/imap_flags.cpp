@@ -12,7 +12,7 @@ ImapResult ImapClient::SetSeenFlag(const char* folder, uint32_t uid, bool set) {
         if (selected != ImapResult::Ok) return selected;
     }
     CString command, response;
-    command.Format("UID STORE %ld %cFLAGS.SILENT \\seen", UidArgument(uid), set ? '+' : '-');
+    command.Format("UID STORE %lu %cFLAGS.SILENT \\seen", UidArgument(uid), set ? '+' : '-');
     return Execute(command, response) ? ImapResult::Ok : ImapResult::SeenFlagFailed;
 }
 
@@ -21,7 +21,7 @@ ImapResult ImapClient::GetSeenFlag(const char* folder, uint32_t uid, bool& seen)
     const ImapResult selected = SelectIfNeeded(folder);
     if (selected != ImapResult::Ok) return selected;
     CString command, response;
-    command.Format("UID FETCH %ld FLAGS", UidArgument(uid));
+    command.Format("UID FETCH %lu FLAGS", UidArgument(uid));
     if (!Execute(command, response)) return ImapResult::SeenFlagFailed;
     seen = ContainsNoCase("seen", response.view());
     return ImapResult::Ok;
@@ -31,7 +31,7 @@ ImapResult ImapClient::GetSeenFlag(const char* folder, uint32_t uid, bool& seen)
 uint32_t ImapClient::GetMessageSize(const char* folder, uint32_t uid) {
     if (SelectIfNeeded(folder) != ImapResult::Ok) return 0;
     CString command, response;
-    command.Format("UID FETCH %ld rfc822.size", UidArgument(uid));
+    command.Format("UID FETCH %lu rfc822.size", UidArgument(uid));
     if (!Execute(command, response)) return 0;
     // "* 4 FETCH (UID 9 RFC822.SIZE 2217)": the last word inside the parentheses.
     const int open = response.Find('(');
@@ -48,7 +48,7 @@ ImapResult ImapClient::MarkDeleted(const char* folder, uint32_t uid) {
     const ImapResult selected = SelectIfNeeded(folder);
     if (selected != ImapResult::Ok) return selected;
     CString command, response;
-    command.Format("UID STORE %ld +FLAGS.SILENT \\deleted", UidArgument(uid));
+    command.Format("UID STORE %lu +FLAGS.SILENT \\deleted", UidArgument(uid));
     return Execute(command, response) ? ImapResult::Ok : ImapResult::DeleteFailed;
 }
 
@@ -62,7 +62,7 @@ ImapResult ImapClient::MoveMessages(const char* source, const char* target, int 
     int moved = 0;
     CString command, response;
     for (int i = 0; i < count; ++i) {
-        command.Format("UID COPY %ld \"%s\"", UidArgument(uids[i]), target);
+        command.Format("UID COPY %lu \"%s\"", UidArgument(uids[i]), target);
         // Failures do not stop the loop: every message gets its chance.
         if (Execute(command, response) && MarkDeleted(source, uids[i]) == ImapResult::Ok) ++moved;
     }

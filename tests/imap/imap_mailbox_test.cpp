@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "imap_script.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+std::vector<std::string> Names(const CStringArray& array) {
+    std::vector<std::string> names;
+    for (const CString& s : array) names.push_back(s.str());
+    return names;
+}
+}  // namespace
+
+class ImapMailbox : public ImapScript {};
+
+TEST_F(ImapMailbox, ListParsing) {
+    struct Case {
+        const char* name;
+        std::string lines;
+        std::vector<std::string> folders;
+        bool inboxListed;
+    } cases[] = {
+        {"usual server", kDefaultList, {"Sent", "Work", "Work Archive", "INBOX"}, true},
+        {"noselect in any case is skipped",
+         "* LIST (\\NoSelect \\HasChildren) \"/\" Archive\r\n* LIST (\\Noselect) \"/\" \"Old\"\r\n"
+         "* LIST () \"/\" inbox\r\n",
+         {"inbox"}, true},
+        {"no inbox listed gets one appended",
+         "* LIST () \".\" \"Drafts\"\r\n* LIST () \".\" \"My \"\"quoted\"\" box\"\r\n",
+         {"Drafts", "My quoted box", "Inbox"}, false},
+        {"line without two quotes is ignored", "* LIST () NIL INBOX\r\n* LIST (\\Marked) \"/\"\r\n", {"", "Inbox"},
+         false},
+    };
+    for (const Case& c : cases) {
+        scripted::Server server;
+        settings.port = server.Port();
+        server.Send(kGreeting);
+        server.Exchange("AEG1 LOGIN \"bob\" \"secret\"\r\n", "AEG1 OK Logged in\r\n");
+        server.Exchange("AEG2 LIST \"\" \"%\"\r\n", c.lines + "AEG2 OK List completed.\r\n");
+        server.Start();
+        ImapClient client;
+        ASSERT_EQ(client.Connect(&settings), ImapResult::Ok) << c.name;
+        ASSERT_EQ(client.Login(), ImapResult::Ok) << c.name;
+        EXPECT_EQ(Names(client.Folders()), c.folders) << c.name;
+        EXPECT_EQ(client.IsInboxListed(), c.inboxListed) << c.name;
+        CStringArray copy;
+        copy.Add("stale");
+        EXPECT_EQ(client.GetFolderList(copy), ImapResult::Ok);
+        EXPECT_EQ(Names(copy), c.folders) << c.name;
+        const scripted::Outcome outcome = server.Finish();
+        EXPECT_TRUE(outcome.ok) << c.name << outcome.failure;
+    }
+    verified = true;
+}
+
+TEST_F(ImapMailbox, SelectReadsExistsAndComparesWholeNames) {
+    ScriptLogon();
+    Cmd("AEG3 SELECT \"Work\"\r\n", "* FLAGS ()\r\n* 23 EXISTS\r\n* 1 RECENT\r\nAEG3 OK Select completed.\r\n");
+    // A name that merely contains the selected one is another folder.
+    Cmd("AEG4 SELECT \"Work Archive\"\r\n", "* 0 exists\r\nAEG4 OK Select completed.\r\n");
+    // Only the tagged line: true, but the selection stays.
+    Cmd("AEG5 SELECT \"Sent\"\r\n", "AEG5 OK Select completed.\r\n");
+    Cmd("AEG6 SELECT \"Sent\"\r\n", "* 2 EXISTS\r\nAEG6 NO Mailbox is locked\r\n");
+    Cmd("AEG7 SELECT \"Work\"\r\n", "* FLAGS ()\r\nAEG7 OK Select completed.\r\n");
+    LogOn();
+    EXPECT_TRUE(client.SelectFolder("Work"));
+    EXPECT_EQ(client.SelectedFolder(), "Work");
+    EXPECT_EQ(client.SelectedCount(), 23);
+    EXPECT_EQ(client.OpenFolder("WORK"), ImapResult::Ok);  // letter case ignored: nothing sent
+    EXPECT_EQ(client.OpenFolder("Work Archive"), ImapResult::Ok);
+    EXPECT_EQ(client.SelectedCount(), 0);
+    EXPECT_TRUE(client.SelectFolder("Sent"));
+    EXPECT_EQ(client.SelectedFolder(), "Work Archive");
+    EXPECT_FALSE(client.SelectFolder("Sent"));
+    EXPECT_EQ(client.SelectedFolder(), "Work Archive");
+    EXPECT_EQ(client.OpenFolder("Nowhere"), ImapResult::UnknownFolder);
+    // Without an EXISTS line the count is kept.
+    EXPECT_TRUE(client.SelectFolder("Work"));
+    EXPECT_EQ(client.SelectedFolder(), "Work");
+    EXPECT_EQ(client.SelectedCount(), 0);
+    Verify();
+}
+
+TEST_F(ImapMailbox, OpenFolderDefaultsToTheInboxAndReportsFailedSelect) {
+    ScriptLogon();
+    Cmd("AEG3 SELECT \"inbox\"\r\n", "* 3 EXISTS\r\nAEG3 OK Select completed.\r\n");
+    Cmd("AEG4 SELECT \"Sent\"\r\n", "AEG4 NO [SERVERBUG] broken\r\n");
+    LogOn();
+    EXPECT_EQ(client.OpenFolder(""), ImapResult::Ok);
+    EXPECT_EQ(client.OpenFolder(nullptr), ImapResult::Ok);
+    EXPECT_EQ(client.OpenFolder("Sent"), ImapResult::SelectFailed);
+    Verify();
+}
+
+TEST_F(ImapMailbox, CreateRenameExpunge) {
+    ScriptLogon();
+    Cmd("AEG3 CREATE \"Projects\"\r\n", "AEG3 OK Create completed.\r\n");
+    Cmd("AEG4 SUBSCRIBE \"Projects\"\r\n", "AEG4 NO not subscribed\r\n");
+    Cmd("AEG5 CREATE \"Work\"\r\n", "AEG5 NO [ALREADYEXISTS] Mailbox already exists\r\n");
+    Cmd("AEG6 SELECT \"projects\"\r\n", "* 0 EXISTS\r\nAEG6 OK Select completed.\r\n");
+    Cmd("AEG7 RENAME \"projects\" \"Plans\"\r\n", "AEG7 OK Rename completed.\r\n");
+    Cmd("AEG8 SUBSCRIBE \"Plans\"\r\n", "AEG8 OK Subscribe completed.\r\n");
+    Cmd("AEG9 SELECT \"Sent\"\r\n", "* 1 EXISTS\r\nAEG9 NO cannot\r\n");
+    Cmd("AEG10 EXPUNGE\r\n", "* 1 EXPUNGE\r\nAEG10 OK Expunge completed.\r\n");
+    LogOn();
+    EXPECT_EQ(client.CreateFolder(""), ImapResult::NotReady);
+    EXPECT_EQ(client.CreateFolder("Projects"), ImapResult::Ok);
+    EXPECT_EQ(client.CreateFolder("Work"), ImapResult::CommandFailed);
+    EXPECT_EQ(client.RenameFolder("Nowhere", "X"), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.RenameFolder("projects", ""), ImapResult::NotReady);
+    EXPECT_EQ(client.RenameFolder("projects", "Plans"), ImapResult::Ok);
+    EXPECT_EQ(Names(client.Folders()),
+              (std::vector<std::string>{"Sent", "Work", "Work Archive", "INBOX", "Plans"}));
+    // "Sent" is not selected: the rename first selects it, which fails on the NO.
+    EXPECT_EQ(client.RenameFolder("Sent", "Sent Items"), ImapResult::SelectFailed);
+    EXPECT_TRUE(client.Expunge());
+    Verify();
+}
+
+TEST_F(ImapMailbox, DeleteFolderWithAndWithoutMovingFirst) {
+    ScriptLogon();
+    Cmd("AEG3 SELECT \"Work\"\r\n", "* 5 EXISTS\r\nAEG3 OK Select completed.\r\n");
+    Cmd("AEG4 COPY 1:5 \"Sent\"\r\n", "* 5 RECENT\r\nAEG4 OK Copy completed.\r\n");
+    Cmd("AEG5 DELETE \"Work\"\r\n", "* OK gone\r\nAEG5 OK Delete completed.\r\n");
+    Cmd("AEG6 SELECT \"Work Archive\"\r\n", "* 0 EXISTS\r\nAEG6 OK Select completed.\r\n");
+    Cmd("AEG7 COPY 1:0 \"INBOX\"\r\n", "AEG7 BAD Invalid messageset\r\n");
+    Cmd("AEG8 DELETE \"Sent\"\r\n", "AEG8 NO [INUSE] busy\r\n");
+    LogOn();
+    EXPECT_EQ(client.DeleteFolder("", false, nullptr), ImapResult::NotReady);
+    EXPECT_EQ(client.DeleteFolder("Nowhere", false, nullptr), ImapResult::Ok);  // nothing sent
+    EXPECT_EQ(client.DeleteFolder("Work", true, nullptr), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.DeleteFolder("Work", true, "Nowhere"), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.DeleteFolder("Work", true, "Sent"), ImapResult::Ok);
+    EXPECT_EQ(client.SelectedFolder(), "");  // the deleted folder was the selected one
+    EXPECT_EQ(client.SelectedCount(), 0);
+    EXPECT_FALSE(client.IsFolderKnown("work"));
+    EXPECT_TRUE(client.IsFolderKnown("work archive"));
+    EXPECT_EQ(client.DeleteFolder("Work Archive", true, "INBOX"), ImapResult::DeleteFailed);
+    EXPECT_EQ(client.DeleteFolder("Sent", false, nullptr), ImapResult::DeleteFailed);
+    EXPECT_EQ(Names(client.Folders()), (std::vector<std::string>{"Sent", "Work Archive", "INBOX"}));
+    Verify();
+}
+
+TEST_F(ImapMailbox, AppendAnnouncesTheLengthAndSendsTheTextWithALineEnd) {
+    const std::string text = "Subject: hi\r\n\r\nHello \"world\"\r\n";
+    ScriptLogon();
+    Cmd("AEG3 SELECT \"Sent\"\r\n", "* 1 EXISTS\r\nAEG3 OK Select completed.\r\n");
+    Cmd("AEG4 APPEND \"Sent\" {30}\r\n", "+ OK\r\n");
+    Cmd(text + "\r\n", "AEG4 OK [APPENDUID 1 2] Append completed.\r\n");
+    Cmd("AEG5 APPEND \"sent\" {30}\r\n", "+ OK\r\n");
+    Cmd(text + "\r\n", "AEG5 NO [OVERQUOTA] Quota exceeded\r\n");
+    Cmd("AEG6 APPEND \"Sent\" {1}\r\n", "");
+    server.Close();
+    LogOn();
+    ASSERT_EQ(text.size(), 30u);
+    EXPECT_EQ(client.AppendMessage("Sent", ""), ImapResult::NotReady);
+    EXPECT_EQ(client.AppendMessage("", text.c_str()), ImapResult::NotReady);
+    EXPECT_EQ(client.AppendMessage("Nowhere", text.c_str()), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.AppendMessage("Sent", text.c_str()), ImapResult::Ok);
+    EXPECT_EQ(client.AppendMessage("sent", text.c_str()), ImapResult::AppendFailed);
+    // No answer at all: nothing more is sent.
+    EXPECT_EQ(client.AppendMessage("Sent", "x"), ImapResult::AppendFailed);
+    Verify();
+}
