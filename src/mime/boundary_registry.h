@@ -1,0 +1,42 @@
+// The module-wide list of multipart boundaries being walked: the fallback that ends a part
+// whose own end cannot be found.
+#pragma once
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "mime/text_match.h"
+#include "platform/cstring.h"
+
+class BoundaryRegistry {
+public:
+    // The one registry of the module, alive until the module unloads.
+    static BoundaryRegistry& Module();
+
+    // Appends b unless it is empty or already listed (exact bytes).
+    void RegisterBoundary(const CString& b);
+    // Removes the last entry identical to b.
+    void UnregisterBoundary(const CString& b);
+    // True when the line and some entry contain one another, case-insensitively (the longer the
+    // shorter; at equal lengths the entry the line). False for an empty line.
+    bool MatchesRegisteredBoundary(const CString& line) const;
+
+    bool Contains(const CString& b) const { return m_known.count(b.str()) != 0; }
+    int GetCount() const { return static_cast<int>(m_entries.size()); }
+
+private:
+    struct Entry {
+        std::string text;
+        NoCaseFinder finder;
+    };
+    std::vector<Entry> m_entries;
+    std::unordered_set<std::string> m_known;  // spares a scan of the list on every registration
+};
+
+// Shorthands on the module's registry.
+inline void RegisterBoundary(const CString& b) { BoundaryRegistry::Module().RegisterBoundary(b); }
+inline void UnregisterBoundary(const CString& b) { BoundaryRegistry::Module().UnregisterBoundary(b); }
+inline bool MatchesRegisteredBoundary(const CString& line) {
+    return BoundaryRegistry::Module().MatchesRegisteredBoundary(line);
+}

@@ -1,0 +1,67 @@
+// The parser's searches over its line range, and the joining of part bodies.
+#include <algorithm>
+
+#include "mime/boundary_registry.h"
+#include "mime/mime_parser.h"
+#include "mime/text_match.h"
+
+int MimeParser::FindLineContaining(int from, const CString& text) const {
+    if (text.IsEmpty() || from >= m_lineEnd || m_lines == nullptr) return -1;
+    const NoCaseFinder finder(text.view());
+    for (int i = std::max(from, 0); i < m_lineEnd; ++i)
+        if (finder.In((*m_lines)[i].view())) return i;
+    return -1;
+}
+
+int MimeParser::FindLastBoundaryLine(int from, const CString& text) const {
+    if (text.IsEmpty() || from >= m_lineEnd - 1 || m_lines == nullptr) return m_lineEnd - 1;
+    const NoCaseFinder finder(text.view());
+    for (int i = m_lineEnd - 1; i >= std::max(from, 0); --i) {
+        const CString& line = (*m_lines)[i];
+        if (line.GetLength() >= text.GetLength() ? finder.In(line.view()) : finder.NeedleContains(line.view()))
+            return i;
+    }
+    return m_lineEnd - 1;
+}
+
+int MimeParser::FindRegisteredBoundaryLine(int from) const {
+    if (m_lines == nullptr) return m_lineEnd;
+    const BoundaryRegistry& registry = BoundaryRegistry::Module();
+    for (int i = std::max(from, 0); i < m_lineEnd; ++i)
+        if (registry.MatchesRegisteredBoundary((*m_lines)[i])) return i;
+    return m_lineEnd;
+}
+
+int MimeParser::FirstEmptyLine(int from) const {
+    if (m_lines == nullptr) return -1;
+    from = std::max(from, 0);
+    // No empty line in [m_emptyFrom, m_emptyAt) (or none at all after m_emptyFrom).
+    if (m_emptyFrom >= 0 && from >= m_emptyFrom && (m_emptyAt < 0 || from <= m_emptyAt)) return m_emptyAt;
+    int found = -1;
+    for (int i = from; i < m_lineEnd; ++i) {
+        if ((*m_lines)[i].IsEmpty()) {
+            found = i;
+            break;
+        }
+    }
+    m_emptyFrom = from;
+    m_emptyAt = found;
+    return found;
+}
+
+CString MimeParser::JoinLines(int first, int end, bool withoutBreaks) const {
+    if (m_lines == nullptr) return CString();
+    first = std::max(first, 0);
+    end = std::min(end, m_lines->GetSize());
+    if (first >= end) return CString();
+    // Sized once, filled once: linear in the part however many lines it has.
+    size_t total = 0;
+    for (int i = first; i < end; ++i) total += static_cast<size_t>((*m_lines)[i].GetLength()) + (withoutBreaks ? 0 : 1);
+    std::string text;
+    text.reserve(total);
+    for (int i = first; i < end; ++i) {
+        text += (*m_lines)[i].str();
+        if (!withoutBreaks) text += '\n';
+    }
+    return CString(std::move(text));
+}

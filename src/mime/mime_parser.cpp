@@ -1,0 +1,196 @@
+#include "mime/mime_parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "mime/boundary_registry.h"
+#include "mime/encoded_word.h"
+#include "mime/quoted_printable.h"
+#include "mime/text_match.h"
+
+namespace {
+
+// The part headers the parser knows, in matching order.
+constexpr const char* PartHeaderTable[3] = {"Content-Disposition:", "Content-Type:", "Content-Transfer-Encoding:"};
+constexpr int kDisposition = 0;
+constexpr int kContentType = 1;
+
+int MatchPartHeader(const CString& line) {
+    for (int i = 0; i < 3; ++i)
+        if (StartsWithNoCase(PartHeaderTable[i], line.view())) return i;
+    return -1;
+}
+
+CString UpToSemicolon(const CString& value) {
+    const int semicolon = value.Find(';');
+    return semicolon >= 0 ? value.Left(semicolon) : value;
+}
+
+CString Trimmed(CString text) {
+    text.TrimLeft();
+    text.TrimRight();
+    return text;
+}
+
+}  // namespace
+
+bool MimeParser::ParseHeaders(int& position, const CStringArray& lines) {
+    return ::ParseHeaders(position, lines, m_lineEnd, m_header);
+}
+
+bool MimeParser::Parse(int start, int end, const CStringArray& lines, bool decodeQuotedPrintable) {
+    if (lines.GetSize() == 0) return false;
+    m_lines = &lines;
+    m_lineEnd = std::min(end, lines.GetSize());
+    int position = start;
+    if (ParseHeaders(position, lines)) {
+        const CString boundary = m_header.boundary;
+        RegisterBoundary(boundary);
+        int line = FindLineContaining(position, boundary);
+        if (line >= 0) {
+            while (line >= 0) {
+                position = line;
+                const int partStart = position;
+                auto part = std::make_unique<MimePart>();
+                if (ParsePart(position, boundary, *part)) {
+                    if (!part->boundary.IsEmpty()) WalkNested(position, part->boundary);
+                    AddPart(std::move(part));
+                }
+                // Truncated input can end a part where it began: that ends the walk.
+                if (position <= partStart) break;
+                line = FindLineContaining(position, boundary);
+            }
+        } else {
+            auto part = std::make_unique<MimePart>();
+            part->contentType = m_header.contentType;
+            part->transferEncoding = m_header.transferEncoding;
+            part->disposition = m_header.disposition;
+            if (part->contentType.IsEmpty()) {
+                part->contentType = "text/plain";
+            } else if (m_header.disposition.Find("filename=") >= 0) {
+                part->fileName = Trimmed(QuotedText(m_header.disposition));
+            }
+            part->body = JoinLines(position, m_lineEnd, !part->fileName.IsEmpty());
+            AppendPart(std::move(part));
+        }
+    }
+    if (decodeQuotedPrintable) {
+        for (const MimePartList::Node* node = m_parts.Head(); node != nullptr; node = m_parts.After(node)) {
+            MimePart& part = *node->part;
+            if (ContainsNoCase("quoted-printable", part.transferEncoding.view())) {
+                QuotedPrintableDecode(part.body);
+                part.transferEncoding.Empty();
+            }
+        }
+    }
+    // Bodies may have changed: the duplicate index is of no further use.
+    m_attachmentIndex.clear();
+    return true;
+}
+
+bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, MimePart& part) {
+    bool stored = false;
+    for (;;) {
+        if (position >= m_lineEnd) {
+            position = m_lineEnd;
+            break;
+        }
+        const CString& line = (*m_lines)[position];
+        const int index = MatchPartHeader(line);
+        if (index < 0) {
+            ++position;  // the boundary line, other headers, continuation lines
+            if (line.IsEmpty()) break;
+            continue;
+        }
+
+        CString value = line;
+        const bool lastLine = position + 1 >= m_lineEnd;
+        if (!lastLine) {
+            ++position;
+            bool folded = false;
+            while (position < m_lineEnd && IsContinuationLine((*m_lines)[position])) {
+                if (!folded) value.Remove('\t');
+                folded = true;
+                CString more = (*m_lines)[position];
+                more.Remove('\t');
+                value += more;
+                value += '\n';
+                ++position;
+            }
+        }
+        value = value.Mid(static_cast<int>(std::strlen(PartHeaderTable[index])));
+        value.TrimLeft();
+
+        if (index == kContentType) {
+            const CString media = UpToSemicolon(value);
+            if (ContainsNoCase("message/rfc822", value.view()) && FirstEmptyLine(position) >= 0) {
+                HandleEmbeddedMessage(position, enclosingBoundary);
+                return false;  // the forwarded message lives on in the enclosing parts
+            }
+            if (ContainsNoCase("boundary=", value.view())) {
+                part.boundary = ExtractBoundary(value);
+                RegisterBoundary(part.boundary);
+                value = part.boundary;
+            }
+            if (ContainsNoCase("name=", value.view())) {
+                CString name = QuotedText(value);
+                DecodeEncodedWord(name);
+                part.fileName = name;
+            }
+            value = Trimmed(media);
+        } else if (index == kDisposition) {
+            const CString type = UpToSemicolon(value);
+            if (ContainsNoCase("filename=", value.view())) {
+                CString name = QuotedText(value);
+                DecodeEncodedWord(name);
+                part.fileName = name;
+            }
+            value = Trimmed(type);
+        }
+
+        DecodeEncodedWord(value);
+        if (index == kDisposition) part.disposition = value;
+        else if (index == kContentType) part.contentType = value;
+        else part.transferEncoding = value;
+        stored = true;
+        if (lastLine) break;
+    }
+    if (!stored) return false;
+
+    int end = FindLineContaining(position, part.boundary.IsEmpty() ? enclosingBoundary : part.boundary);
+    if (end < 0) end = FindRegisteredBoundaryLine(position);
+    part.body = JoinLines(position, end, false);
+    position = end;
+    return true;
+}
+
+void MimeParser::WalkNested(int& position, const CString& boundary) {
+    if (m_depth >= kMaxMimeNesting) {
+        UnregisterBoundary(boundary);  // not walked: its level ends here
+        return;
+    }
+    ++m_depth;
+    WalkMultipart(position, boundary);
+    --m_depth;
+}
+
+bool MimeParser::WalkMultipart(int& position, const CString& boundary) {
+    CString closing;
+    closing.Format("--%s--", boundary.c_str());
+    int line = FindLineContaining(position, boundary);
+    while (line >= 0 && line < m_lineEnd) {
+        position = line;
+        if ((*m_lines)[line] == closing) break;
+        const int partStart = position;
+        auto part = std::make_unique<MimePart>();
+        if (ParsePart(position, boundary, *part)) {
+            // Children are listed before their container.
+            if (!part->boundary.IsEmpty()) WalkNested(position, part->boundary);
+            AddPart(std::move(part));
+        }
+        if (position <= partStart) break;
+        line = FindLineContaining(position, boundary);
+    }
+    UnregisterBoundary(boundary);
+    return true;
+}
