@@ -1,7 +1,7 @@
 #include <string_view>
 
 #include "imap/imap_client.h"
-#include "imap/imap_text.h"
+#include "imap/imap_response_parse.h"
 #include "mime/text_match.h"
 
 ImapResult ImapClient::SetSeenFlag(const char* folder, uint32_t uid, bool set) {
@@ -33,14 +33,7 @@ uint32_t ImapClient::GetMessageSize(const char* folder, uint32_t uid) {
     CString command, response;
     command.Format("UID FETCH %lu rfc822.size", UidArgument(uid));
     if (!Execute(command, response)) return 0;
-    // "* 4 FETCH (UID 9 RFC822.SIZE 2217)": the last word inside the parentheses.
-    const int open = response.Find('(');
-    const int close = open < 0 ? -1 : response.Find(')', open);
-    if (close < 0) return 0;
-    std::string_view inside = response.view().substr(open + 1, close - open - 1);
-    const size_t space = inside.rfind(' ');
-    if (space == std::string_view::npos) return 0;
-    return static_cast<uint32_t>(LeadingDecimal(inside.substr(space + 1)));
+    return ParseMessageSize(response.view());
 }
 
 ImapResult ImapClient::MarkDeleted(const char* folder, uint32_t uid) {

@@ -1,8 +1,7 @@
 #include <cstring>
 
 #include "imap/imap_client.h"
-#include "imap/imap_text.h"
-#include "mime/text_match.h"
+#include "imap/imap_response_parse.h"
 
 bool ImapClient::SelectFolder(const char* name) {
     if (!IsReady() || !name) return false;
@@ -14,14 +13,7 @@ bool ImapClient::SelectFolder(const char* name) {
     // Only an answer with untagged lines changes the selection.
     if (SplitResponseLines(response, lines) > 0) {
         m_selectedFolder = name;
-        for (const CString& line : lines) {
-            if (!ContainsNoCase("exists", line.view())) continue;
-            // "* 23 EXISTS": the number between the first and the second space.
-            const int first = line.Find(' ');
-            const int second = line.Find(' ', first + 1);
-            m_selectedCount = LeadingDecimal(line.Mid(first + 1, second - first - 1).view());
-            break;
-        }
+        ParseExistsCount(lines, m_selectedCount);  // without an EXISTS line the count stays
     }
     return true;
 }
@@ -41,16 +33,9 @@ bool ImapClient::LoadFolderList() {
     if (ok) {
         CStringArray lines;
         SplitResponseLines(response, lines);
-        for (const CString& line : lines) {
-            const int open = line.Find('"');
-            const int close = open < 0 ? -1 : line.Find('"', open + 1);
-            if (close < 0 || ContainsNoCase("noselect", line.view())) continue;
-            // After the quoted delimiter comes the name, quoted or not.
-            CString name = line.Mid(close + 1);
-            name.Remove('"');
-            name.TrimLeft();
-            m_folders.Add(std::move(name));
-        }
+        CString name;
+        for (const CString& line : lines)
+            if (ParseListName(line, name)) m_folders.Add(name);
     }
     m_inboxListed = false;
     for (const CString& folder : m_folders)

@@ -1,8 +1,13 @@
+#include <algorithm>
 #include <string_view>
 
 #include "imap/imap_client.h"
-#include "imap/imap_text.h"
+#include "imap/imap_response_parse.h"
 #include "mime/text_match.h"
+
+namespace {
+constexpr int32_t kUidReserveLimit = 1 << 16;
+}
 
 // The list grows past the count of the SELECT when the server reports more UIDs: mail may
 // have arrived since, and nothing is ever written outside the list.
@@ -19,7 +24,8 @@ ImapResult ImapClient::GetMessageUids(const char* folder, std::vector<uint32_t>&
     if (m_selectedCount == 0) return ImapResult::Ok;  // nothing to search; no list is made
 
     uids.clear();
-    uids.reserve(m_selectedCount > 0 ? static_cast<size_t>(m_selectedCount) : 0);
+    // Room for the announced count, within reason: the count is the server's word.
+    uids.reserve(static_cast<size_t>(std::clamp<int32_t>(m_selectedCount, 0, kUidReserveLimit)));
     CString command;
     if (!m_settings.sinceDate.IsEmpty())
         command.Format("UID SEARCH NOT DELETED SINCE %s", m_settings.sinceDate.c_str());
@@ -36,46 +42,35 @@ ImapResult ImapClient::GetMessageUids(const char* folder, std::vector<uint32_t>&
         uids.clear();
         return ImapResult::NoUids;
     }
-    // "* SEARCH 3 5 8": the numbers follow the second space.
-    const std::string_view line = lines[0].view();
-    const size_t first = line.find(' ');
-    const size_t second = first == std::string_view::npos ? first : line.find(' ', first + 1);
-    if (second == std::string_view::npos) {
+    if (!ParseSearchUids(lines[0].view(), uids)) {
         uids.clear();
         return ImapResult::NoUids;
     }
-    std::string_view numbers = line.substr(second + 1);
-    while (!numbers.empty()) {
-        const size_t space = numbers.find(' ');
-        const std::string_view token = numbers.substr(0, space);
-        StoreUid(uids, count, static_cast<uint32_t>(LeadingDecimal(token)));
-        // The token and the one character after it are dropped.
-        numbers = space == std::string_view::npos ? std::string_view() : numbers.substr(space + 1);
-    }
+    count = static_cast<int>(uids.size());
     return ImapResult::Ok;
 }
 
 ImapResult ImapClient::SearchFallback(std::vector<uint32_t>& uids, int& count) {
     CString command, response;
-    std::vector<int> candidates;
-    for (int n = 1; n <= m_selectedCount; ++n) {
-        if (m_settings.unreadOnly) {
+    // Every message number is a candidate; with the unread-only flag, those whose flags were
+    // read and hold no "seen". Only that list is kept, so its size follows real answers.
+    std::vector<int> unread;
+    if (m_settings.unreadOnly) {
+        for (int n = 1; n <= m_selectedCount; ++n) {
             command.Format("FETCH %d FLAGS", n);
-            if (!Execute(command, response) || ContainsNoCase("seen", response.view())) continue;
+            if (Execute(command, response) && !ContainsNoCase("seen", response.view())) unread.push_back(n);
         }
-        candidates.push_back(n);
+        if (unread.empty()) return ImapResult::Ok;
+    } else if (m_selectedCount <= 0) {
+        return ImapResult::Ok;
     }
-    if (candidates.empty()) return ImapResult::Ok;
-    for (int n : candidates) {
+    const int candidates = m_settings.unreadOnly ? static_cast<int>(unread.size()) : m_selectedCount;
+    for (int i = 0; i < candidates; ++i) {
+        const int n = m_settings.unreadOnly ? unread[static_cast<size_t>(i)] : i + 1;
         command.Format("FETCH %d UID", n);
         if (!Execute(command, response)) continue;
-        CString lower = response;
-        lower.MakeLower();
-        const int uid = lower.Find("uid");
-        const int space = uid < 0 ? -1 : lower.Find(' ', uid);
-        const int close = space < 0 ? -1 : lower.Find(')', space);
-        if (close < 0) continue;
-        StoreUid(uids, count, static_cast<uint32_t>(LeadingDecimal(lower.view().substr(space, close - space))));
+        uint32_t uid = 0;
+        if (ParseFetchUid(response.view(), uid)) StoreUid(uids, count, uid);
     }
     return count > 0 ? ImapResult::Ok : ImapResult::NoUids;
 }
