@@ -24,18 +24,31 @@ struct DecodeTable {
 };
 constexpr DecodeTable kTable;
 
+// Each character's value already in its place within a 24-bit group; bit 31 marks a character
+// outside the alphabet, so one test covers four characters.
+struct PlacedTables {
+    uint32_t shifted[4][256];
+    constexpr PlacedTables() : shifted() {
+        for (int i = 0; i < 256; ++i) {
+            const unsigned v = kTable.value[i];
+            for (int k = 0; k < 4; ++k) shifted[k][i] = v >= 64 ? 0x80000000u : v << (18 - 6 * k);
+        }
+    }
+};
+constexpr PlacedTables kPlaced;
+
 // Returns the number of bytes written to out (room for at least size * 3 / 4 + 1 bytes).
 size_t Decode(const unsigned char* in, size_t size, unsigned char* out) {
     unsigned char* const start = out;
     size_t i = 0;
     // Fast path: whole groups of four alphabet characters, the bulk of line-broken data.
     while (i + 4 <= size) {
-        const unsigned a = kTable.value[in[i]], b = kTable.value[in[i + 1]];
-        const unsigned c = kTable.value[in[i + 2]], d = kTable.value[in[i + 3]];
-        if ((a | b | c | d) & 0xC0) break;
-        out[0] = static_cast<unsigned char>(a << 2 | b >> 4);
-        out[1] = static_cast<unsigned char>((b & 15) << 4 | c >> 2);
-        out[2] = static_cast<unsigned char>((c & 3) << 6 | d);
+        const uint32_t v = kPlaced.shifted[0][in[i]] | kPlaced.shifted[1][in[i + 1]] |
+                           kPlaced.shifted[2][in[i + 2]] | kPlaced.shifted[3][in[i + 3]];
+        if (v & 0x80000000u) break;
+        out[0] = static_cast<unsigned char>(v >> 16);
+        out[1] = static_cast<unsigned char>(v >> 8);
+        out[2] = static_cast<unsigned char>(v);
         out += 3;
         i += 4;
         // A line break between groups: step over it and stay on the fast path.

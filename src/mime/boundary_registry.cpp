@@ -1,6 +1,6 @@
 #include "mime/boundary_registry.h"
 
-#include <optional>
+#include <string_view>
 
 BoundaryRegistry& BoundaryRegistry::Module() {
     static BoundaryRegistry registry;
@@ -9,7 +9,9 @@ BoundaryRegistry& BoundaryRegistry::Module() {
 
 void BoundaryRegistry::RegisterBoundary(const CString& b) {
     if (b.IsEmpty() || !m_known.insert(b.str()).second) return;
-    m_entries.push_back(Entry{b.str(), NoCaseFinder(b.view())});
+    CString lowered = b;
+    lowered.MakeLower();
+    m_entries.push_back(Entry{b.str(), lowered.str()});
 }
 
 void BoundaryRegistry::UnregisterBoundary(const CString& b) {
@@ -24,17 +26,15 @@ void BoundaryRegistry::UnregisterBoundary(const CString& b) {
 }
 
 bool BoundaryRegistry::MatchesRegisteredBoundary(const CString& line) const {
-    if (line.IsEmpty()) return false;
-    const std::string_view text = line.view();
-    std::optional<NoCaseFinder> lineFinder;  // made only if an entry is longer than the line
+    if (line.IsEmpty() || m_entries.empty()) return false;
+    CString lowered = line;
+    lowered.MakeLower();
+    const std::string_view text = lowered.view();
     for (size_t i = m_entries.size(); i-- > 0;) {
-        const Entry& e = m_entries[i];
-        if (e.text.size() <= text.size()) {
-            if (e.finder.In(text)) return true;
-        } else {
-            if (!lineFinder) lineFinder.emplace(text);
-            if (lineFinder->In(e.text)) return true;
-        }
+        const std::string_view entry = m_entries[i].lowered;
+        if (entry.size() <= text.size() ? text.find(entry) != std::string_view::npos
+                                        : entry.find(text) != std::string_view::npos)
+            return true;
     }
     return false;
 }

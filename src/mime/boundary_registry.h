@@ -6,7 +6,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "mime/text_match.h"
 #include "platform/cstring.h"
 
 class BoundaryRegistry {
@@ -28,7 +27,7 @@ public:
 private:
     struct Entry {
         std::string text;
-        NoCaseFinder finder;
+        std::string lowered;
     };
     std::vector<Entry> m_entries;
     std::unordered_set<std::string> m_known;  // spares a scan of the list on every registration

@@ -4,6 +4,13 @@
 
 int SplitMessageLines(std::string_view text, CStringArray& lines, std::string_view tag) {
     const int before = lines.GetSize();
+    // Counted first so the array grows once, not by doubling through a large message.
+    size_t count = 0;
+    for (const char* p = text.data(); p != nullptr && p < text.data() + text.size(); ++count) {
+        const void* hit = std::memchr(p, '\r', static_cast<size_t>(text.data() + text.size() - p));
+        p = hit ? static_cast<const char*>(hit) + 2 : nullptr;
+    }
+    lines.Reserve(before + static_cast<int>(count));
     size_t pos = 0;
     while (pos < text.size()) {
         const void* hit = std::memchr(text.data() + pos, '\r', text.size() - pos);

@@ -23,11 +23,12 @@ bool ContainsNoCase(std::string_view needle, std::string_view text) {
 NoCaseFinder::NoCaseFinder(std::string_view needle) : m_needle(needle) {
     for (char& ch : m_needle) ch = AsciiLower(ch);
     const size_t m = m_needle.size();
-    for (size_t& s : m_skip) s = m == 0 ? 1 : m;
+    const auto cap = [](size_t shift) { return static_cast<uint8_t>(shift > 255 ? 255 : shift); };
+    std::memset(m_skip, cap(m == 0 ? 1 : m), sizeof m_skip);
     for (size_t i = 0; i + 1 < m; ++i) {
         const unsigned char c = static_cast<unsigned char>(m_needle[i]);
-        m_skip[c] = m - 1 - i;
-        if (c >= 'a' && c <= 'z') m_skip[c - 32] = m - 1 - i;
+        m_skip[c] = cap(m - 1 - i);
+        if (c >= 'a' && c <= 'z') m_skip[c - 32] = cap(m - 1 - i);
     }
 }
 

@@ -1,6 +1,7 @@
 // The module's case-insensitive text tests. Only A-Z fold, as everywhere in the module.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,6 @@ private:
     bool ScanWithTable(std::string_view text) const;
 
     std::string m_needle;  // lowered
-    size_t m_skip[256];
+    uint8_t m_skip[256];  // Horspool shifts, capped: a shorter shift is still safe
     mutable std::vector<int> m_table;  // built on first need
 };
