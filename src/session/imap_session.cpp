@@ -1,9 +1,26 @@
 #include "session/imap_session.h"
 
+#include "platform/ctime.h"
 #include "platform/host_binding.h"
 #include "platform/resources.h"
 
+namespace {
+constexpr int32_t kImapTimeoutMs = 1500;
+constexpr const char* kInvalidConnection = "IMAP: Invalid connection. Cannot continue";
+}  // namespace
+
 ImapSession::~ImapSession() { Reset(); }
+
+CString ImapSession::SinceDate(int32_t daysBack, int32_t now) {
+    if (daysBack <= 0) return CString("01-Jan-1990");
+    // Month names spelled out here: the host's locale must not change the protocol text.
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const CTime since(static_cast<int32_t>(static_cast<int64_t>(now) - static_cast<int64_t>(daysBack) * 86400));
+    CString text;
+    text.Format("%02d-%s-%04d", since.GetDay(), kMonths[(since.GetMonth() + 11) % 12], since.GetYear());
+    return text;
+}
 
 int32_t ImapSession::Logon(const LogonParameters* parameters, uint32_t flags) {
     if (!parameters) return 1;
@@ -11,29 +28,76 @@ int32_t ImapSession::Logon(const LogonParameters* parameters, uint32_t flags) {
     verbose = static_cast<int32_t>(flags & 2);
     syncLogOnFailure = static_cast<int32_t>(flags & 1);
     smtpEnabled = logon.useSmtp;
-    // The IMAP client is not part of the module yet: IMAP is never usable, so a logon
-    // succeeds only as send-only.
-    imapConnected = 0;
+    imapConnected = logon.useImap;
+    if (imapConnected) ConnectImap();
     ReportLogon();
     return (smtpEnabled == 0 && imapConnected == 0) ? 1 : 0;
 }
 
+void ImapSession::ConnectImap() {
+    imapSettings.server = logon.imapServer;
+    imapSettings.displayName = logon.displayName;
+    imapSettings.userName = logon.userName;
+    imapSettings.password = logon.password;
+    imapSettings.sentFolder = logon.sentFolder;
+    imapSettings.port = logon.imapPort;
+    imapSettings.receiveTimeoutMs = kImapTimeoutMs;
+    imapSettings.sendTimeoutMs = kImapTimeoutMs;
+    imapSettings.unreadOnly = logon.unreadOnly;
+    imapSettings.downloadAttachments = logon.attachments;
+    imapSettings.maxMessageSize = logon.maxMessageSize;
+    imapSettings.sinceDate = SinceDate(logon.daysBack, CTime::GetCurrentTime().GetTime());
+    imapSettings.keptNumber12 = logon.extraNumber1;
+    imapSettings.keptText13 = logon.extraText1;
+    imapSettings.keptNumber14 = logon.extraNumber2;
+    imapSettings.keptText15 = logon.extraText2;
+    imapSettings.keptFlag16 = syncLogOnFailure;
+    imapSettings.logging = verbose;
+
+    CString text;
+    if (imap.Connect(&imapSettings) != ImapResult::Ok) {
+        if (verbose) {
+            text.Format("IMAP: Socket for server '%s' on port %d failed to connect. ", logon.imapServer.c_str(),
+                        logon.imapPort);
+            host::Log(text);
+        }
+        imapConnected = 0;
+        return;
+    }
+    if (imap.Login() != ImapResult::Ok) {
+        if (verbose) {
+            text.Format("IMAP: IMAP logon failed for user '%s'", logon.userName.c_str());
+            host::Log(text);
+        }
+        imap.Disconnect();
+        imapConnected = 0;
+        return;
+    }
+    imap.GetFolderList(folderNames);
+    // A second logon without a reset appends a second set; lookups find the first.
+    for (const CString& name : folderNames) folders.push_back(std::make_unique<FolderCache>(name));
+}
+
 void ImapSession::ReportLogon() {
     if (verbose) {
-        if (imapConnected == 0) host::Log("IMAP: Invalid connection. Cannot continue");
-        if (smtpEnabled == 0) host::Log("IMAP: Invalid connection. Cannot continue");
+        if (imapConnected == 0) host::Log(kInvalidConnection);
+        if (smtpEnabled == 0) host::Log(kInvalidConnection);
     } else if (syncLogOnFailure && imapConnected == 0) {
         CString failed;
-        failed.Format(resources::LoadString(resources::kLogonFailedFormat), logon.userName.c_str());
+        failed.Format(resources::LoadString(resources::kLogonFailedFormat), imapSettings.userName.c_str());
         CString entry;
         entry.Format(resources::LoadString(resources::kInfoFormat), failed.c_str());
         host::SyncLog(entry, 22, 0);
     }
 }
 
-int32_t ImapSession::Logoff() { return 1; }
+int32_t ImapSession::Logoff() {
+    imap.Logout();
+    return 1;
+}
 
 int32_t ImapSession::Reset() {
+    if (imapConnected) imap.Disconnect();
     smtpConnected = smtpEnabled = syncLogOnFailure = verbose = imapConnected = 0;
     folderNames.RemoveAll();
     folders.clear();
@@ -47,13 +111,15 @@ FolderCache* ImapSession::FindFolder(const char* name) {
     return nullptr;
 }
 
-int32_t ImapSession::GetMsgIds(FolderRef, MailMsg***, uint32_t*) { return imapConnected ? 1 : 8; }
+// Listing, download, attachments and sending are not part of the session yet: they answer
+// as a session without a connection, or with their failure code.
+int32_t ImapSession::GetMsgIds(FolderRef, MailMsg***, uint32_t*) { return 8; }
 
 int32_t ImapSession::GetMsgHeaders(FolderRef, MailMsg***, uint32_t*, const MessageIdRef* const*, const int32_t*) {
-    return imapConnected ? 1 : 8;
+    return 8;
 }
 
-int32_t ImapSession::GetAllMsgs(MailMsg***, uint32_t*, int32_t) { return imapConnected ? 1 : 8; }
+int32_t ImapSession::GetAllMsgs(MailMsg***, uint32_t*, int32_t) { return 8; }
 
 int32_t ImapSession::GetMsg(FolderRef, const MessageIdRef*, MailMsg**) { return 8; }
 
@@ -62,14 +128,3 @@ int32_t ImapSession::GetAttachments(FolderRef, uint32_t, const uint8_t*, Attachm
 }
 
 int32_t ImapSession::SendMessage(const MailMsg*) { return 1; }
-
-int32_t ImapSession::DeleteMessage(FolderRef, const MailMsg*) { return 8; }
-int32_t ImapSession::SetReadStatus(FolderRef, const MailMsg*, int32_t) { return 8; }
-int32_t ImapSession::SetSeenFlag(const char*, uint32_t, int32_t) { return 8; }
-int32_t ImapSession::CopyMessage(uint32_t, const char*, const char*) { return 8; }
-int32_t ImapSession::Commit() { return 8; }
-int32_t ImapSession::AddFolder(const char*) { return 8; }
-int32_t ImapSession::DeleteFolder(const char*) { return 8; }
-int32_t ImapSession::RenameFolder(const char*, const char*) { return 8; }
-int32_t ImapSession::Append(const char*, const char*) { return 8; }
-int32_t ImapSession::SelectFolder(const char*) { return 8; }

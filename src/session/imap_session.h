@@ -1,19 +1,28 @@
 // The state of one mail account between exported calls, and the operations behind them.
-// The IMAP and SMTP clients join this object as they are built; until then every operation
-// that needs a connection answers as a session without one does.
+// Message listing, download, attachments and sending join this object as they are built;
+// until then they answer as a session without a connection does.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "imap/imap_client.h"
+#include "imap/imap_settings.h"
 #include "platform/cstring.h"
 #include "session/folder_cache.h"
 #include "session/logon_settings.h"
 #include "zq_mailplugin.h"
 
 // Codes the session adds to those of the clients.
-enum class SessionResult : int32_t { Ok = 0, Failed = 1, NotCached = 2, NoConnection = 8, OutOfMemory = 16 };
+enum class SessionResult : int32_t {
+    Ok = 0,
+    Failed = 1,
+    NotCached = 2,
+    NoConnection = 8,
+    OutOfMemory = 16,
+    ExpungeRefused = 16,
+};
 
 constexpr int kMaxFolderEntries = 50;
 constexpr int kMaxFolderNameLength = 15;
@@ -30,6 +39,8 @@ public:
     int32_t Logoff();
     int32_t Reset();
     FolderCache* FindFolder(const char* name);
+    // The SINCE text of the search: "%d-%b-%Y" of now minus daysBack days, in local time.
+    static CString SinceDate(int32_t daysBack, int32_t now);
 
     // Listing: 0 on success, non-zero on failure.
     int32_t GetMsgIds(FolderRef folder, MailMsg*** records, uint32_t* count);
@@ -54,14 +65,17 @@ public:
     int32_t GetFolderList(FolderEntry*** folders, uint32_t* count);
 
     int32_t imapConnected = 0;
+    ImapClient imap;
     int32_t smtpEnabled = 0;
     int32_t smtpConnected = 0;
     int32_t verbose = 0;
     int32_t syncLogOnFailure = 0;
     LogonSettings logon;
+    ImapSettings imapSettings;
     CStringArray folderNames;
     std::vector<std::unique_ptr<FolderCache>> folders;
 
 private:
+    void ConnectImap();
     void ReportLogon();
 };
