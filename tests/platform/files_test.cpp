@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "../smtp/scoped_temp_dir.h"
+#include "platform/files.h"
+
+namespace {
+
+class TmpDirEnv {
+public:
+    explicit TmpDirEnv(const char* value) {
+        if (const char* old = std::getenv("TMPDIR")) m_saved = old, m_had = true;
+        if (value) {
+            setenv("TMPDIR", value, 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+    ~TmpDirEnv() {
+        if (m_had) {
+            setenv("TMPDIR", m_saved.c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+
+private:
+    std::string m_saved;
+    bool m_had = false;
+};
+
+TEST(FilesTest, TempDirectoryEndsWithASeparator) {
+    const std::pair<const char*, const char*> cases[] = {
+        {nullptr, "/tmp/"},
+        {"", "/tmp/"},
+        {"/var/tmp", "/var/tmp/"},
+        {"/var/tmp/", "/var/tmp/"},
+    };
+    for (const auto& [value, expected] : cases) {
+        TmpDirEnv env(value);
+        EXPECT_EQ(files::TempDirectory(), expected) << (value ? value : "(unset)");
+    }
+}
+
+TEST(FilesTest, WriteExistsReadRemove) {
+    ScopedTempDir dir;
+    const std::string path = dir.Path() + "/a(1).bin";
+    EXPECT_FALSE(files::Exists(path.c_str()));
+    const std::string bytes("first\0second", 12);
+    ASSERT_TRUE(files::WriteNew(path.c_str(), bytes.data(), bytes.size()));
+    EXPECT_TRUE(files::Exists(path.c_str()));
+    EXPECT_TRUE(files::Exists(dir.Path().c_str()));
+    std::string read;
+    ASSERT_TRUE(files::ReadWholeFile(path.c_str(), read));
+    EXPECT_EQ(read, bytes);
+
+    // Created anew: a shorter second write leaves nothing of the first.
+    ASSERT_TRUE(files::WriteNew(path.c_str(), "xy", 2));
+    ASSERT_TRUE(files::ReadPlainFile(path.c_str(), read));
+    EXPECT_EQ(read, "xy");
+
+    EXPECT_TRUE(files::Remove(path.c_str()));
+    EXPECT_FALSE(files::Exists(path.c_str()));
+    EXPECT_FALSE(files::Remove(path.c_str()));
+    EXPECT_FALSE(files::WriteNew((dir.Path() + "/no/such/dir").c_str(), "x", 1));
+    EXPECT_FALSE(files::Exists(""));
+    EXPECT_FALSE(files::Exists(nullptr));
+}
+
+// The attachment rules apply to ReadWholeFile only; the plain reader takes any regular file.
+TEST(FilesTest, OpenRulesOfTheWholeFileReader) {
+    ScopedTempDir dir;
+    const std::string readOnly = dir.Write("ro.txt", "data", 0444);
+    const std::string empty = dir.Write("empty.txt", "");
+    std::string out = "stale";
+    EXPECT_FALSE(files::ReadWholeFile(readOnly.c_str(), out));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(files::ReadWholeFile(empty.c_str(), out));
+    EXPECT_TRUE(files::ReadPlainFile(readOnly.c_str(), out));
+    EXPECT_EQ(out, "data");
+    EXPECT_TRUE(files::ReadPlainFile(empty.c_str(), out));
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(files::ReadPlainFile(dir.Path().c_str(), out));
+    EXPECT_FALSE(files::ReadPlainFile((dir.Path() + "/missing").c_str(), out));
+}
+
+}  // namespace
