@@ -16,10 +16,10 @@ struct DecodeTable {
             value['a' + i] = static_cast<unsigned char>(26 + i);
         }
         for (int i = 0; i < 10; ++i) value['0' + i] = static_cast<unsigned char>(52 + i);
-        value['+'] = 62;
-        value['/'] = 63;
-        value['='] = kEnd;
-        value['}'] = kEnd;
+        value[static_cast<unsigned char>('+')] = 62;
+        value[static_cast<unsigned char>('/')] = 63;
+        value[static_cast<unsigned char>('=')] = kEnd;
+        value[static_cast<unsigned char>('}')] = kEnd;
     }
 };
 constexpr DecodeTable kTable;

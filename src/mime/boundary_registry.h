@@ -21,6 +21,12 @@ public:
     // shorter; at equal lengths the entry the line). False for an empty line.
     bool MatchesRegisteredBoundary(const CString& line) const;
 
+    // Drops every entry, as unloading the module does (and as a fuzz run needs between inputs).
+    void Clear() {
+        m_entries.clear();
+        m_known.clear();
+    }
+
     bool Contains(const CString& b) const { return m_known.count(b.str()) != 0; }
     int GetCount() const { return static_cast<int>(m_entries.size()); }
 

@@ -34,6 +34,8 @@ CString Trimmed(CString text) {
 
 }  // namespace
 
+void MimeParser::DecodeEncodedWord(CString& text) { ::DecodeEncodedWord(text); }
+
 bool MimeParser::ParseHeaders(int& position, const CStringArray& lines) {
     return ::ParseHeaders(position, lines, m_lineEnd, m_header);
 }

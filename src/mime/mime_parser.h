@@ -38,6 +38,9 @@ public:
     const MimeHeaderBlock& HeaderFields() const { return m_header; }
     const MimePartList& Parts() const { return m_parts; }
 
+    // Decodes the first encoded word of text (reads no parser state; see encoded_word.h).
+    static void DecodeEncodedWord(CString& text);
+
     // Reads the header block at position (see ParseHeaders in header_fields.h).
     bool ParseHeaders(int& position, const CStringArray& lines);
 

@@ -1,14 +1,17 @@
 #include "mime/utf8_to_ansi.h"
 
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "platform/codepage.h"
 
 void Utf8ToAnsi(CString& text) {
     const std::string& in = text.str();
-    // One unit per byte at most, plus the terminating one.
-    std::vector<uint16_t> units(in.size() + 1, 0);
+    // One unit per byte at most, plus the terminating one. Without memory the text stays as it is.
+    const size_t capacity = in.size() + 1;
+    std::unique_ptr<uint16_t[]> units(new (std::nothrow) uint16_t[capacity]());
+    if (!units) return;
     size_t cur = 0;
     for (const char ch : in) {
         const unsigned b = static_cast<unsigned char>(ch);
@@ -26,9 +29,9 @@ void Utf8ToAnsi(CString& text) {
     }
     // The units up to and including the current one; the conversion stops at a zero unit.
     size_t count = 0;
-    while (count <= cur && count < units.size() && units[count] != 0) ++count;
+    while (count <= cur && count < capacity && units[count] != 0) ++count;
     std::string out;
     out.reserve(count);
-    codepage::WideToAnsi(units.data(), static_cast<int>(count), out);
+    codepage::WideToAnsi(units.get(), static_cast<int>(count), out);
     text = CString(std::move(out));
 }
