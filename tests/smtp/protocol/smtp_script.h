@@ -1,0 +1,87 @@
+// A fixture for exact-byte SMTP conversations: a scripted server, a client with short waits and
+// a fixed clock, and a record of every byte the client is expected to send.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "hostkit.h"
+#include "net/transport_waits.h"
+#include "scripted_server.h"
+#include "smtp/smtp_client.h"
+
+inline constexpr const char* kGreeting = "220 mail.localhost ESMTP\r\n";
+inline constexpr int32_t kMarch4th2004 = 1078391107;  // Thu, 04 Mar 2004 09:05:07 UTC
+inline constexpr const char* kHeaderTail =
+    "Date: Thu, 04 Mar 2004 09:05:07 +0000\r\n"
+    "X-Mailer: Ostravo (TM) IMAP Plug-in Mail Module 2.0.7.0\r\n";
+inline constexpr const char* kTextPart =
+    "Mime-Version: 1.0\r\n"
+    "Content-Type: text/plain; charset=\"ISO-8859-1\"\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
+
+class SmtpScript : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_hooks::OverrideTransportWaits({std::chrono::milliseconds(3000), std::chrono::milliseconds(150)});
+        HostKit_Clear();
+        settings.server = "127.0.0.1";
+        settings.port = server.Port();
+        settings.receiveTimeoutMs = 1500;
+        settings.sendTimeoutMs = 1500;
+        settings.logging = 1;
+        client.SetClock([] { return kMarch4th2004; });
+    }
+    void TearDown() override {
+        if (!verified) server.Finish(std::chrono::milliseconds(0));
+        client.Disconnect();
+        testing_hooks::RestoreTransportWaits();
+    }
+
+    void Cmd(const std::string& command, const std::string& reply) {
+        server.Exchange(command, reply);
+        expected += command;
+    }
+    // Client bytes that get no reply.
+    void Quiet(const std::string& command) {
+        server.Expect(command);
+        expected += command;
+    }
+    void ScriptHelo() {
+        server.Send(kGreeting);
+        Cmd("HELO COM\r\n", "250 mail.localhost\r\n");
+    }
+    void Play() { server.Start(); }
+    void Connected() {
+        Play();
+        ASSERT_EQ(client.Connect(&settings), SmtpResult::Ok);
+        ASSERT_TRUE(client.IsConnected());
+    }
+    // The end of a script: the client's quit (when it was connected) and its close.
+    void ScriptEnd(bool quit = true) {
+        if (quit) Quiet("quit\r\n");
+        server.ExpectClose();
+    }
+    // Disconnects, then checks the script was played and the client sent nothing else.
+    void Verify() {
+        verified = true;
+        client.Disconnect();
+        const scripted::Outcome outcome = server.Finish();
+        EXPECT_TRUE(outcome.ok) << outcome.failure;
+        EXPECT_EQ(scripted::Printable(outcome.received), scripted::Printable(expected));
+    }
+    std::vector<std::string> LogLines() const {
+        std::vector<std::string> lines;
+        for (int i = 0; i < HostKit_CallCount(); ++i)
+            if (std::string(HostKit_Call(i)->function) == "MLOGAdd") lines.push_back(HostKit_Call(i)->text);
+        return lines;
+    }
+
+    scripted::Server server;
+    SmtpClient client;
+    SmtpSettings settings;
+    std::string expected;
+    bool verified = false;
+};
