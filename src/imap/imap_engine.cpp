@@ -17,7 +17,8 @@ bool ImapClient::Execute(const char* command, CString& response) {
     CString line;
     line.Format("%s %s\r\n", m_currentTag.c_str(), command ? command : "");
     host::YieldCycles(10);
-    if (!m_socket || m_socket->Send(line) != SocketResult::Ok) return false;
+    m_sendFailed = !m_socket || m_socket->Send(line) != SocketResult::Ok;
+    if (m_sendFailed) return false;
     if (m_socket->Receive(response, m_currentTag) != SocketResult::Ok) return false;
     host::YieldCycles(10);
     if (m_settings.logging) Trace(command ? command : "", response);

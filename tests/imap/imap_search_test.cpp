@@ -186,3 +186,16 @@ TEST_F(ImapSearch, MoveCopiesThenMarksEachMessageAndGoesOnAfterAFailure) {
     EXPECT_EQ(client.MoveMessages("WORK", "Sent", 2, two), ImapResult::NothingMoved);
     Verify();
 }
+
+TEST_F(ImapSearch, FallbackStopsWhenTheServerIsGone) {
+    ScriptLogon();
+    SelectWork(100000000);
+    Cmd("AEG4 UID SEARCH NOT DELETED\r\n", "AEG4 BAD Error in IMAP command\r\n");
+    server.Close();
+    LogOn();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_TRUE(uids.empty());
+    Verify();
+}
