@@ -8,6 +8,7 @@
 #   scripts/mailservers.sh stop DIR                stop by process id, wait until gone
 #
 # DIR/env holds shell assignments the tests read: ZQ_IMAP_HOST, ZQ_IMAP_PORT, ZQ_DOVECOT_PID,
+# ZQ_SMTP_HOST, ZQ_SMTP_PORT, ZQ_POSTFIX_PID, ZQ_MAIL_DOMAIN (Postfix),
 # ZQ_DOVECOT_CONF and the passwords (one KEY=VALUE a line, the value raw to the line end, so
 # not for sourcing: carol's password holds a double quote). Several instances may run side by side; ports are
 # chosen under a lock and a start that loses a port race is retried on another one.
@@ -159,10 +160,106 @@ start_dovecot() {
 }
 
 # ---------------------------------------------------------------- Postfix (SMTP)
-# The SMTP instance joins here: start_postfix DIR writes its configuration under
-# DIR/postfix, delivers over LMTP into this directory's Dovecot (DIR/dovecot/run/lmtp),
-# authenticates through DIR/dovecot/run/auth-postfix, and appends ZQ_SMTP_PORT and
-# ZQ_POSTFIX_PID to DIR/env; stop_all stops it before Dovecot.
+# Accepts HELO from loopback and AUTH LOGIN without TLS through this directory's Dovecot
+# (DIR/dovecot/run/auth-postfix, the same passwd-file users), and delivers over LMTP into its
+# mailboxes (DIR/dovecot/run/lmtp). Recipients are the users at localhost or example.test;
+# unknown users are refused at RCPT; anything else is discarded, so nothing leaves the machine.
+
+readonly MAIL_DOMAINS='localhost, example.test'
+
+postfix_users() {
+    local list="alice=ok, bob=ok, carol=ok" i
+    for i in $(seq -w 1 $POOL_SIZE); do list="$list, user$i=ok"; done
+    echo "$list"
+}
+
+write_postfix_conf() {
+    local dir=$1 port=$2 etc=$1/postfix/etc
+    cat >"$etc/main.cf" <<CONF
+# Private test instance; nothing is read from /etc/postfix but the file list of the package.
+compatibility_level = 3.6
+queue_directory = $dir/postfix/queue
+data_directory = $dir/postfix/data
+command_directory = /usr/sbin
+daemon_directory = /usr/lib/postfix/sbin
+shlib_directory = /usr/lib/postfix
+meta_directory = /etc/postfix
+mail_owner = postfix
+setgid_group = postdrop
+myhostname = mail.localhost
+mydomain = localhost
+myorigin = \$mydomain
+mydestination = $MAIL_DOMAINS
+inet_interfaces = 127.0.0.1
+inet_protocols = ipv4
+mynetworks = 127.0.0.0/8
+maillog_file = $dir/log/postfix.log
+maillog_file_prefixes = $dir/log
+local_transport = lmtp:unix:$dir/dovecot/run/lmtp
+local_recipient_maps = inline:{ $(postfix_users) }
+alias_maps =
+alias_database =
+default_transport = discard
+relay_transport = discard
+smtpd_sasl_auth_enable = yes
+smtpd_sasl_type = dovecot
+smtpd_sasl_path = $dir/dovecot/run/auth-postfix
+smtpd_tls_security_level = none
+smtpd_relay_restrictions = permit_mynetworks, permit_sasl_authenticated, reject_unauth_destination
+message_size_limit = 104857600
+biff = no
+CONF
+    # The chroot column is "n" everywhere: the sockets and maps live under DIR.
+    cat >"$etc/master.cf" <<CONF
+127.0.0.1:$port inet n - n - - smtpd
+pickup     unix  n - n 60    1 pickup
+cleanup    unix  n - n -     0 cleanup
+qmgr       unix  n - n 300   1 qmgr
+rewrite    unix  - - n -     - trivial-rewrite
+bounce     unix  - - n -     0 bounce
+defer      unix  - - n -     0 bounce
+trace      unix  - - n -     0 bounce
+verify     unix  - - n -     1 verify
+flush      unix  n - n 1000? 0 flush
+proxymap   unix  - - n -     - proxymap
+proxywrite unix  - - n -     1 proxymap
+smtp       unix  - - n -     - smtp
+relay      unix  - - n -     - smtp
+showq      unix  n - n -     - showq
+error      unix  - - n -     - error
+retry      unix  - - n -     - error
+discard    unix  - - n -     - discard
+local      unix  - n n -     - local
+lmtp       unix  - - n -     - lmtp
+anvil      unix  - - n -     1 anvil
+scache     unix  - - n -     1 scache
+postlog    unix-dgram n - n - 1 postlogd
+CONF
+    # Postfix stalls every command while its configuration looks freshly edited.
+    touch -d '1 minute ago' "$etc/main.cf" "$etc/master.cf"
+}
+
+start_postfix() {
+    local dir=$1 port attempt pid pidfile=$1/postfix/queue/pid/master.pid
+    install -d -m 0755 "$dir/postfix" "$dir/postfix/etc" "$dir/postfix/queue"
+    install -d -o postfix -g postfix -m 0700 "$dir/postfix/data"
+    for attempt in 1 2 3 4 5; do
+        port=$(free_port)
+        write_postfix_conf "$dir" "$port"
+        if postfix -c "$dir/postfix/etc" start 2>>"$dir/log/postfix-start.log" && wait_listening "$port"; then
+            pid=$(tr -d ' ' <"$pidfile")
+            {
+                echo "ZQ_SMTP_HOST=127.0.0.1"
+                echo "ZQ_SMTP_PORT=$port"
+                echo "ZQ_POSTFIX_PID=$pid"
+                echo "ZQ_MAIL_DOMAIN=example.test"
+            } >>"$dir/env"
+            return 0
+        fi
+        [ -s "$pidfile" ] && stop_pid "$(tr -d ' ' <"$pidfile")"
+    done
+    die "postfix did not start; see $dir/log"
+}
 
 # ---------------------------------------------------------------- commands
 
@@ -180,14 +277,15 @@ stop_pid() {
 
 cmd_start() {
     local dir=$1
-    ensure_packages dovecot-core dovecot-imapd dovecot-lmtpd
+    ensure_packages dovecot-core dovecot-imapd dovecot-lmtpd postfix
     [ -e "$dir/env" ] && die "$dir is in use (stop it first)"
     install -d -m 0755 "$dir"
     # A fresh instance: mail and accounts of an earlier run are dropped.
-    rm -rf "$dir/mail" "$dir/claims" "$dir/dovecot" "$dir/log"
+    rm -rf "$dir/mail" "$dir/claims" "$dir/dovecot" "$dir/log" "$dir/postfix"
     exec 9>"$LOCK"
     flock 9
     start_dovecot "$dir"
+    start_postfix "$dir"
     flock -u 9
     {
         echo "ZQ_PASSWORD_alice=$ALICE_PASSWORD"
@@ -202,6 +300,9 @@ cmd_stop() {
     local dir=$1
     [ -f "$dir/env" ] || return 0
     local pid
+    # Postfix first: its deliveries go into Dovecot.
+    pid=$(sed -n 's/^ZQ_POSTFIX_PID=//p' "$dir/env")
+    [ -n "$pid" ] && stop_pid "$pid"
     pid=$(sed -n 's/^ZQ_DOVECOT_PID=//p' "$dir/env")
     [ -n "$pid" ] && stop_pid "$pid"
     rm -rf "$dir/env" "$dir/claims"
