@@ -44,6 +44,21 @@ void KeepReceivedDate(CString& value) {
 
 }  // namespace
 
+void AppendContinuationLines(CString& value, const CStringArray& lines, int& position, int lineEnd) {
+    bool folded = false;
+    while (position < lineEnd && IsContinuationLine(lines[position])) {
+        // Removing tabs from the whole value at each step would be quadratic: the value once,
+        // then each added line, gives the same text.
+        if (!folded) value.Remove('\t');
+        folded = true;
+        CString more = lines[position];
+        more.Remove('\t');
+        value += more;
+        value += '\n';
+        ++position;
+    }
+}
+
 CString QuotedText(const CString& value) {
     const int open = value.Find('"');
     if (open < 0) return CString();
@@ -87,17 +102,7 @@ bool ParseHeaders(int& position, const CStringArray& lines, int lineEnd, MimeHea
 
         CString value = line;
         ++position;
-        bool folded = false;
-        while (position < lineEnd && IsContinuationLine(lines[position])) {
-            // Tabs go from the whole value once folding starts, from each added line after that.
-            if (!folded) value.Remove('\t');
-            folded = true;
-            CString more = lines[position];
-            more.Remove('\t');
-            value += more;
-            value += '\n';
-            ++position;
-        }
+        AppendContinuationLines(value, lines, position, lineEnd);
 
         if (index == kReceived) {
             receivedTaken = true;

@@ -41,3 +41,7 @@ CString QuotedText(const CString& value);
 inline bool IsContinuationLine(const CString& line) {
     return !line.IsEmpty() && (line[0] == ' ' || line[0] == '\t');
 }
+
+// Appends the continuation lines from position (each with one LF) to value and moves position
+// past them. Once a header folds, its tabs go: from the whole value, first line included.
+void AppendContinuationLines(CString& value, const CStringArray& lines, int& position, int lineEnd);

@@ -52,14 +52,7 @@ bool MimeParser::Parse(int start, int end, const CStringArray& lines, bool decod
         if (line >= 0) {
             while (line >= 0) {
                 position = line;
-                const int partStart = position;
-                auto part = std::make_unique<MimePart>();
-                if (ParsePart(position, boundary, *part)) {
-                    if (!part->boundary.IsEmpty()) WalkNested(position, part->boundary);
-                    AddPart(std::move(part));
-                }
-                // Truncated input can end a part where it began: that ends the walk.
-                if (position <= partStart) break;
+                if (!TakePart(position, boundary)) break;
                 line = FindLineContaining(position, boundary);
             }
         } else {
@@ -109,16 +102,7 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
         const bool lastLine = position + 1 >= m_lineEnd;
         if (!lastLine) {
             ++position;
-            bool folded = false;
-            while (position < m_lineEnd && IsContinuationLine((*m_lines)[position])) {
-                if (!folded) value.Remove('\t');
-                folded = true;
-                CString more = (*m_lines)[position];
-                more.Remove('\t');
-                value += more;
-                value += '\n';
-                ++position;
-            }
+            AppendContinuationLines(value, *m_lines, position, m_lineEnd);
         }
         value = value.Mid(static_cast<int>(std::strlen(PartHeaderTable[index])));
         value.TrimLeft();
@@ -166,6 +150,18 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
     return true;
 }
 
+bool MimeParser::TakePart(int& position, const CString& boundary) {
+    const int partStart = position;
+    auto part = std::make_unique<MimePart>();
+    if (ParsePart(position, boundary, *part)) {
+        // Children are listed before their container.
+        if (!part->boundary.IsEmpty()) WalkNested(position, part->boundary);
+        AddPart(std::move(part));
+    }
+    // Truncated input can end a part where it began: that ends the walk.
+    return position > partStart;
+}
+
 void MimeParser::WalkNested(int& position, const CString& boundary) {
     if (m_depth >= kMaxMimeNesting) {
         UnregisterBoundary(boundary);  // not walked: its level ends here
@@ -183,14 +179,7 @@ bool MimeParser::WalkMultipart(int& position, const CString& boundary) {
     while (line >= 0 && line < m_lineEnd) {
         position = line;
         if ((*m_lines)[line] == closing) break;
-        const int partStart = position;
-        auto part = std::make_unique<MimePart>();
-        if (ParsePart(position, boundary, *part)) {
-            // Children are listed before their container.
-            if (!part->boundary.IsEmpty()) WalkNested(position, part->boundary);
-            AddPart(std::move(part));
-        }
-        if (position <= partStart) break;
+        if (!TakePart(position, boundary)) break;
         line = FindLineContaining(position, boundary);
     }
     UnregisterBoundary(boundary);

@@ -53,6 +53,9 @@ public:
 private:
     bool ParsePart(int& position, const CString& enclosingBoundary, MimePart& part);
     bool WalkMultipart(int& position, const CString& boundary);
+    // Parses the part on the boundary line at position, walks its own level, lists it. False
+    // when the part ended on the line it began on, which ends the walk.
+    bool TakePart(int& position, const CString& boundary);
     void WalkNested(int& position, const CString& boundary);
     void HandleEmbeddedMessage(int& position, const CString& enclosingBoundary);
     void MergeEmbeddedMessage(MimeParser& inner);
