@@ -10,12 +10,8 @@ ImapResult ImapClient::Connect(const ImapSettings* settings) {
     if (!settings) return ImapResult::NoSettings;
     m_settings = *settings;
 
-    SocketSettings socketSettings;
-    socketSettings.server = m_settings.server;
-    socketSettings.port = m_settings.port;
-    socketSettings.receiveTimeoutMs = m_settings.receiveTimeoutMs;
-    socketSettings.sendTimeoutMs = m_settings.sendTimeoutMs;
-    m_socket.reset(new (std::nothrow) SocketConnection(socketSettings));
+    m_socket.reset(new (std::nothrow) SocketConnection(SocketSettings::For(
+        m_settings.server, m_settings.port, m_settings.receiveTimeoutMs, m_settings.sendTimeoutMs)));
     if (!m_socket) {
         if (m_settings.logging) host::Log("IMAP: Could not create socket.");
         return ImapResult::SocketCreateFailed;

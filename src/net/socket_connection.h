@@ -27,6 +27,8 @@ public:
     const CString& LastError() const { return m_lastError; }
     bool IsConnected() const { return m_connected; }
     const SocketSettings& Settings() const { return m_settings; }
+    // The stream itself, for inspection of its options; kInvalidHandle when there is none.
+    sock::Handle NativeHandle() const { return m_socket; }
 
     static constexpr int kChunkSize = 4096;
     static constexpr int kTailLength = 30;

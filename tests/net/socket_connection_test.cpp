@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 
 #include <cerrno>
 #include <string>
@@ -143,6 +145,39 @@ TEST(SocketConnect, ReconnectClosesTheOldSocket) {
     const scripted::Outcome outcome = server.Finish();
     EXPECT_TRUE(outcome.ok) << outcome.failure;
     EXPECT_EQ(outcome.connections, 2);
+}
+
+TEST(SocketConnect, OptionsAreSetOnTheStream) {
+    struct Case {
+        int receiveMs, sendMs;
+        long expectReceiveUs, expectSendUs;  // -1: the system default (none)
+    } cases[] = {{1500, 1500, 1500000, 1500000}, {1000, -1, 1000000, 0}, {-1, 2000, 0, 2000000}};
+    for (const Case& c : cases) {
+        scripted::Server server;
+        server.Start();
+        SocketSettings settings = Loopback(server.Port());
+        settings.receiveTimeoutMs = c.receiveMs;
+        settings.sendTimeoutMs = c.sendMs;
+        SocketConnection socket(settings);
+        EXPECT_EQ(socket.NativeHandle(), sock::kInvalidHandle);
+        ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+        ASSERT_EQ(socket.Connect(), SocketResult::Ok);
+        const int fd = socket.NativeHandle();
+        int keepAlive = 0;
+        socklen_t length = sizeof keepAlive;
+        ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &length), 0);
+        EXPECT_EQ(keepAlive, 1);
+        timeval tv{};
+        length = sizeof tv;
+        ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, &length), 0);
+        EXPECT_EQ(tv.tv_sec * 1000000L + tv.tv_usec, c.expectReceiveUs);
+        ASSERT_EQ(getsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, &length), 0);
+        EXPECT_EQ(tv.tv_sec * 1000000L + tv.tv_usec, c.expectSendUs);
+        socket.Close();
+        EXPECT_EQ(socket.NativeHandle(), sock::kInvalidHandle);
+        EXPECT_FALSE(socket.IsConnected());
+        server.Finish();
+    }
 }
 
 TEST(SocketSend, BytesArriveWholeAndEmptyTextIsRefused) {
