@@ -2,6 +2,7 @@
 
 #include "platform/host_binding.h"
 #include "platform/message_box.h"
+#include "records/cmsg.h"
 #include "records/object.h"
 
 namespace {
@@ -81,7 +82,11 @@ int32_t MailPlugInApp::SetMsg() {
 int32_t MailPlugInApp::SendMsg(const MailMsg* message) {
     if (!loggedOn) return kNotLoggedOn;
     if (verbose) LogMessage("IMAP: Beginning to send message.", message);
-    const int32_t result = session.SendMessage(message);
+    // The session works on a copy of its own, never on the host's block.
+    MailMsg* copy = nullptr;
+    if (message) CMsg(message).ToMailMsg(&copy);
+    const int32_t result = session.SendMessage(copy);
+    FreeMailMsgRecord(copy);
     if (verbose) host::Log("IMAP: Finished send message.");
     return result ? Status(HostStatus::SendFailed) : 0;
 }
