@@ -7,11 +7,11 @@
 #   scripts/mailservers.sh seed DIR USER BOX FILE...  store message files in USER's mailbox BOX
 #   scripts/mailservers.sh stop DIR                stop by process id, wait until gone
 #
-# DIR/env holds shell assignments the tests read: ZQ_IMAP_HOST, ZQ_IMAP_PORT, ZQ_DOVECOT_PID,
+# DIR/env holds the values the tests read: ZQ_IMAP_HOST, ZQ_IMAP_PORT, ZQ_DOVECOT_PID,
 # ZQ_SMTP_HOST, ZQ_SMTP_PORT, ZQ_POSTFIX_PID, ZQ_MAIL_DOMAIN (Postfix),
 # ZQ_DOVECOT_CONF and the passwords (one KEY=VALUE a line, the value raw to the line end, so
-# not for sourcing: carol's password holds a double quote). Several instances may run side by side; ports are
-# chosen under a lock and a start that loses a port race is retried on another one.
+# not for sourcing: carol's password holds a double quote). Several instances may run side by
+# side; ports are chosen under a lock and a start that loses a port race is retried on another.
 #
 # Users: alice, bob and carol (whose password holds a space and a double quote), and a pool
 # of empty accounts user01..user60 that tests claim one each.
