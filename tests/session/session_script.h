@@ -1,0 +1,195 @@
+// A session logged on to a scripted server, with short waits and a private temporary directory:
+// every command the session sends is checked byte for byte, tags included.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host_string.h"
+#include "hostkit.h"
+#include "net/transport_waits.h"
+#include "scripted_server.h"
+#include "session/folder_list.h"
+#include "session/imap_session.h"
+
+inline std::string CrLf(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+// The untagged answer of a FETCH that carries one literal, as Dovecot frames it.
+inline std::string FetchAnswer(uint32_t uid, const std::string& item, const std::string& literal) {
+    return "* 1 FETCH (UID " + std::to_string(uid) + " " + item + " {" + std::to_string(literal.size()) + "}\r\n" +
+           literal + ")\r\n";
+}
+
+inline std::string SizeAnswer(uint32_t uid, size_t size) {
+    return "* 1 FETCH (UID " + std::to_string(uid) + " RFC822.SIZE " + std::to_string(size) + ")\r\n";
+}
+
+// A directory of its own in place of the temporary directory, inside a parent that must stay
+// empty: whatever lands beside `path` escaped it.
+class PrivateTempDir {
+public:
+    PrivateTempDir() {
+        std::string pattern = "/tmp/zq-sess-XXXXXX";
+        if (mkdtemp(pattern.data())) parent = pattern;
+        path = parent + "/tmp";
+        std::filesystem::create_directory(path);
+        if (const char* old = std::getenv("TMPDIR")) m_old = old;
+        setenv("TMPDIR", path.c_str(), 1);
+    }
+    ~PrivateTempDir() {
+        if (m_old)
+            setenv("TMPDIR", m_old->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+        std::error_code ignored;
+        if (!parent.empty()) std::filesystem::remove_all(parent, ignored);
+    }
+    PrivateTempDir(const PrivateTempDir&) = delete;
+    PrivateTempDir& operator=(const PrivateTempDir&) = delete;
+
+    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Entries of the parent besides the temporary directory itself.
+    std::vector<std::string> Escaped() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(parent))
+            if (entry.path() != path) names.push_back(entry.path().filename());
+        return names;
+    }
+
+    std::string parent;
+    std::string path;
+
+private:
+    std::optional<std::string> m_old;
+};
+
+// Pins the time zone to UTC, so message times are plain epoch seconds.
+class TimeZoneUtc {
+public:
+    TimeZoneUtc() {
+        if (const char* old = std::getenv("TZ")) m_old = old;
+        setenv("TZ", "UTC0", 1);
+        tzset();
+    }
+    ~TimeZoneUtc() {
+        if (m_old)
+            setenv("TZ", m_old->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    TimeZoneUtc(const TimeZoneUtc&) = delete;
+    TimeZoneUtc& operator=(const TimeZoneUtc&) = delete;
+
+private:
+    std::optional<std::string> m_old;
+};
+
+struct LogonOptions {
+    int32_t attachments = 1;
+    int32_t preferHtml = 0;
+    int32_t maxMessageSize = 0;
+    uint32_t flags = 0;  // 2: verbose
+};
+
+class SessionScript : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_hooks::OverrideTransportWaits({std::chrono::milliseconds(3000), std::chrono::milliseconds(150)});
+        HostKit_Clear();
+    }
+    void TearDown() override {
+        if (!verified) server.Finish(std::chrono::milliseconds(0));
+        session.Reset();
+        testing_hooks::RestoreTransportWaits();
+    }
+
+    // One command with the next tag; `untagged` is the answer before the tagged status line.
+    void Cmd(const std::string& command, const std::string& untagged = "", const std::string& status = "OK Done.") {
+        const std::string tag = "AEG" + std::to_string(++m_tag);
+        server.Exchange(tag + " " + command + "\r\n", untagged + tag + " " + status + "\r\n");
+        expected += tag + " " + command + "\r\n";
+    }
+    void Select(const std::string& folder = "Inbox", int exists = 3) {
+        Cmd("SELECT \"" + folder + "\"", "* " + std::to_string(exists) + " EXISTS\r\n");
+    }
+    // Greeting, LOGIN and LIST (INBOX and Work), as the session's logon sends them.
+    void ScriptLogon() {
+        server.Send("* OK [CAPABILITY IMAP4rev1 LITERAL+] ready.\r\n");
+        Cmd("LOGIN \"bob\" \"secret\"", "", "OK Logged in");
+        Cmd("LIST \"\" \"%\"", "* LIST (\\HasNoChildren) \"/\" Work\r\n* LIST (\\HasNoChildren) \"/\" INBOX\r\n");
+    }
+    void LogOn(const LogonOptions& options = {}) {
+        server.Start();
+        const char* e = empty.c_str();
+        const LogonParameters params{host.c_str(), e, static_cast<int32_t>(server.Port()), -1, 0, e, -1,
+                                     user.c_str(), password.c_str(), e, e, options.attachments,
+                                     options.preferHtml, 0, 0, /*useImap=*/1, /*useSmtp=*/0, 0,
+                                     options.maxMessageSize, 0, e, e, e, e};
+        ASSERT_EQ(session.Logon(&params, options.flags), 0);
+        ASSERT_EQ(session.imapConnected, 1);
+    }
+    // The server plays what was scripted before LogOn started it: every test writes its whole
+    // conversation first, then drives the session, then verifies.
+    void Verify() {
+        verified = true;
+        const scripted::Outcome outcome = server.Finish();
+        EXPECT_TRUE(outcome.ok) << outcome.failure;
+        EXPECT_EQ(scripted::Printable(outcome.received), scripted::Printable(expected));
+    }
+    std::vector<std::string> LogLines(const std::string& prefix = "") const {
+        std::vector<std::string> lines;
+        for (int i = 0; i < HostKit_CallCount(); ++i) {
+            const HostKitCall* call = HostKit_Call(i);
+            if (std::string(call->function) == "MLOGAdd" && std::string(call->text).rfind(prefix, 0) == 0)
+                lines.push_back(call->text);
+        }
+        return lines;
+    }
+
+    PrivateTempDir temp;
+    scripted::Server server;
+    ImapSession session;
+    std::string expected;
+    bool verified = false;
+    HostString empty{""}, host{"127.0.0.1"}, user{"bob"}, password{"secret"};
+
+private:
+    int m_tag = 0;
+};
+
+// The four id bytes of a UID, as the host hands them back.
+struct UidRef {
+    explicit UidRef(uint32_t uid)
+        : bytes{static_cast<uint8_t>(uid), static_cast<uint8_t>(uid >> 8), static_cast<uint8_t>(uid >> 16),
+                static_cast<uint8_t>(uid >> 24)},
+          ref{4, bytes} {}
+    uint8_t bytes[4];
+    MessageIdRef ref;
+};
+
+inline uint32_t RecordUid(const MailMsg* record) {
+    return record->idLength == 4 ? (record->id[0] | record->id[1] << 8 | record->id[2] << 16 |
+                                    static_cast<uint32_t>(record->id[3]) << 24)
+                                 : 0;
+}
+
+inline std::string Text(const char* text) { return text ? text : ""; }
