@@ -111,20 +111,4 @@ FolderCache* ImapSession::FindFolder(const char* name) {
     return nullptr;
 }
 
-// Listing, download, attachments and sending are not part of the session yet: they answer
-// as a session without a connection, or with their failure code.
-int32_t ImapSession::GetMsgIds(FolderRef, MailMsg***, uint32_t*) { return 8; }
-
-int32_t ImapSession::GetMsgHeaders(FolderRef, MailMsg***, uint32_t*, const MessageIdRef* const*, const int32_t*) {
-    return 8;
-}
-
-int32_t ImapSession::GetAllMsgs(MailMsg***, uint32_t*, int32_t) { return 8; }
-
-int32_t ImapSession::GetMsg(FolderRef, const MessageIdRef*, MailMsg**) { return 8; }
-
-int32_t ImapSession::GetAttachments(FolderRef, uint32_t, const uint8_t*, AttachmentList**) {
-    return static_cast<int32_t>(SessionResult::NotCached);
-}
-
 int32_t ImapSession::SendMessage(const MailMsg*) { return 1; }

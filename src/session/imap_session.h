@@ -1,6 +1,7 @@
 // The state of one mail account between exported calls, and the operations behind them.
-// Message listing, download, attachments and sending join this object as they are built;
-// until then they answer as a session without a connection does.
+// The operations live in files by concern: logon and caches here, listing in
+// message_enumeration.cpp, download in message_download.cpp, attachment lists in
+// attachment_list.cpp, message and folder operations in folder_operations.cpp.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "imap/imap_client.h"
 #include "imap/imap_settings.h"
+#include "imap/retrieved_message.h"
 #include "platform/cstring.h"
 #include "session/folder_cache.h"
 #include "session/logon_settings.h"
@@ -51,6 +53,19 @@ public:
     int32_t GetAttachments(FolderRef folder, uint32_t idLength, const uint8_t* idData, AttachmentList** list);
     int32_t SendMessage(const MailMsg* message);
 
+    // New search of the folder into its cache's UIDs: 0, 8, or the search's code.
+    int32_t RefreshFolder(const char* name);
+    // Retrieves each UID into a host record (count: in, the UIDs; out, the records); full
+    // downloads are cached. 0, or 8 without a connection.
+    int32_t DownloadMessages(const char* folder, const uint32_t* uids, uint32_t& count, MailMsg*** out,
+                             bool headersOnly);
+    // The first cached message of the folder with that id, or null.
+    CMsg* FindCachedMessage(const char* folder, uint32_t length, const uint8_t* bytes);
+    // The seen state of the UID's first status record; false when the folder has none.
+    bool LookupSeen(const char* folder, uint32_t uid, int32_t& seen);
+    // The attachment paths of a cached message; false when the message is not cached.
+    bool GetAttachmentNames(FolderRef folder, uint32_t length, const uint8_t* bytes, CStringArray& names);
+
     // Message and folder operations: 8 without a connection, else the client's code.
     int32_t DeleteMessage(FolderRef folder, const MailMsg* message);
     int32_t SetReadStatus(FolderRef folder, const MailMsg* message, int32_t seen);
@@ -78,4 +93,7 @@ public:
 private:
     void ConnectImap();
     void ReportLogon();
+    // A CMsg of one retrieved message: texts, date, flags, read state, body, attachment files.
+    std::unique_ptr<CMsg> BuildMessage(const char* folder, uint32_t uid, const RetrievedMessage& retrieved,
+                                       bool headersOnly);
 };

@@ -1,0 +1,97 @@
+// Attachment file names: made safe, numbered on a clash, and shortened to fit the host's entries.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "session/attachment_files.h"
+
+namespace {
+
+struct SafeCase {
+    std::string given;
+    std::string safe;
+};
+
+TEST(SafeAttachmentName, KeepsOnlyAHarmlessLastComponent) {
+    const SafeCase cases[] = {
+        {"report.pdf", "report.pdf"},
+        {"../../etc/passwd", "passwd"},
+        {"C:\\Users\\x\\evil.exe", "evil.exe"},
+        {"mixed/dir\\name.txt", "name.txt"},
+        {"..", "__"},
+        {".", "_"},
+        {"a..b", "a__b"},
+        {"...txt", "__.txt"},
+        {"dir/", "attachment"},
+        {"", "attachment"},
+        {"one,two.txt", "one_two.txt"},
+        {std::string("tab\there\x7f.txt"), "tab_here_.txt"},
+        {std::string("nl\r\nx"), "nl__x"},
+        {"Caf\xe9 r\xe9sum\xe9.doc", "Caf\xe9 r\xe9sum\xe9.doc"},
+    };
+    for (const SafeCase& c : cases)
+        EXPECT_EQ(std::string(SafeAttachmentName(CString(c.given)).c_str()), c.safe) << c.given;
+}
+
+struct CandidateCase {
+    std::string name;
+    int counter;
+    int room;
+    std::string candidate;
+};
+
+TEST(AttachmentCandidateName, NumbersBeforeTheFirstDotAndShortensTheStem) {
+    const std::string x50(50, 'x');
+    const CandidateCase cases[] = {
+        {"report.pdf", 0, 100, "report.pdf"},
+        {"report.pdf", 1, 100, "report(1).pdf"},
+        {"report.pdf", 12, 100, "report(12).pdf"},
+        {"README", 2, 100, "README(2)"},
+        {"archive.tar.gz", 1, 100, "archive(1).tar.gz"},
+        {".profile", 1, 100, "(1).profile"},
+        {x50 + ".pdf", 0, 20, std::string(16, 'x') + ".pdf"},
+        {x50 + ".pdf", 3, 20, std::string(13, 'x') + "(3).pdf"},
+        // An extension longer than half the room is not kept whole.
+        {"a." + std::string(30, 'e'), 0, 20, "a." + std::string(18, 'e')},
+        {"photo.of.the.day.jpeg", 0, 16, "photo.of.th.jpeg"},
+        {"x", 0, 15, ""},
+    };
+    for (const CandidateCase& c : cases) {
+        const std::string got = AttachmentCandidateName(CString(c.name), c.counter, c.room).c_str();
+        EXPECT_EQ(got, c.candidate) << c.name << " #" << c.counter << " in " << c.room;
+        EXPECT_LE(got.size(), static_cast<size_t>(c.room));
+    }
+}
+
+TEST(WriteAttachmentFile, DecodesIntoAnUnusedNameAndSkipsEmptyParts) {
+    char pattern[] = "/tmp/zq-att-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = std::string(pattern) + "/";
+    std::ofstream(dir + "data.bin") << "old";
+
+    MimePart part;
+    part.fileName = "data.bin";
+    part.transferEncoding = "BASE64";
+    part.body = "AAEC/w==\r\n";
+    const CString path = WriteAttachmentFile(part, CString(dir.c_str()));
+    EXPECT_EQ(std::string(path.c_str()), dir + "data(1).bin");
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    EXPECT_EQ(bytes.str(), std::string("\x00\x01\x02\xff", 4));
+
+    part.body.Empty();
+    part.fileName = "nothing.txt";
+    EXPECT_TRUE(WriteAttachmentFile(part, CString(dir.c_str())).IsEmpty());
+    EXPECT_FALSE(std::filesystem::exists(dir + "nothing.txt"));
+
+    // A directory too long for any name beside it takes no file.
+    part.body = "x";
+    EXPECT_TRUE(WriteAttachmentFile(part, CString((dir + std::string(250, 'd') + "/").c_str())).IsEmpty());
+    std::filesystem::remove_all(pattern);
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// GetMsg: the record built from a retrieved message, the read state kept on the server, the
+// partial flag, and the message cache that answers the second time without traffic.
+#include <gtest/gtest.h>
+
+#include "session_script.h"
+
+namespace {
+
+const std::string kSearch = "UID SEARCH NOT DELETED SINCE 01-Jan-1990";
+
+class DownloadTest : public SessionScript {
+protected:
+    void TearDown() override {
+        for (MailMsg* record : taken) FreeMailMsgRecord(record);
+        SessionScript::TearDown();
+    }
+    // GetMsg of one UID; the record (or null) stays owned by the fixture.
+    MailMsg* Get(uint32_t uid, FolderRef folder = nullptr) {
+        const UidRef id(uid);
+        MailMsg* record = nullptr;
+        EXPECT_EQ(session.GetMsg(folder, &id.ref, &record), 0);
+        if (record) taken.push_back(record);
+        return record;
+    }
+    std::vector<MailMsg*> taken;
+    const TimeZoneUtc utc;
+};
+
+TEST_F(DownloadTest, ListedUnseenMessageStaysUnseenAndComesFromTheCacheTheSecondTime) {
+    // A lone LF inside a line of the server's text: the body still reaches the host with CR LF.
+    const std::string text = CrLf({"From: Alice <alice@example.test>", "To: Bob <bob@example.test>",
+                                   "Cc: Carol <carol@example.test>", "Subject: Hello",
+                                   "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "First\nSecond", "Third"});
+    ScriptLogon();
+    Select();
+    Cmd(kSearch, "* SEARCH 7\r\n");
+    Cmd("UID FETCH 7 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
+        FetchAnswer(7, "FLAGS () BODY[HEADER.FIELDS (RECEIVED)]", "\r\n"));
+    Cmd("UID FETCH 7 rfc822.size", SizeAnswer(7, text.size()));
+    Cmd("UID FETCH 7 RFC822", FetchAnswer(7, "RFC822", text));
+    Cmd("UID STORE 7 -FLAGS.SILENT \\seen");
+    LogOn();
+    MailMsg** listed = nullptr;
+    uint32_t count = 0;
+    ASSERT_EQ(session.GetMsgIds(nullptr, &listed, &count), 0);
+    ReleaseMailMsgArray(listed, static_cast<int32_t>(count));
+
+    const MailMsg* first = Get(7);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(RecordUid(first), 7u);
+    EXPECT_EQ(Text(first->from), "Alice <alice@example.test>");
+    EXPECT_EQ(Text(first->replyTo), "Alice <alice@example.test>") << "without Reply-To, the sender";
+    EXPECT_EQ(Text(first->to), "Bob <bob@example.test>");
+    EXPECT_EQ(Text(first->cc), "Carol <carol@example.test>");
+    EXPECT_EQ(Text(first->subject), "Hello");
+    EXPECT_EQ(first->date, 1727776800) << "without Received, the Date header";
+    EXPECT_EQ(Text(first->body).rfind("First\r\nSecond\r\nThird", 0), 0u) << scripted::Printable(Text(first->body));
+    EXPECT_NE(first->flags & ZQ_FLAG_DOWNLOADED, 0u);
+    EXPECT_EQ(first->flags & ZQ_FLAG_READ, 0u);
+    EXPECT_EQ(first->partial, 0u);
+
+    const MailMsg* second = Get(7);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(Text(second->subject), "Hello");
+    EXPECT_EQ(Text(second->body), Text(first->body));
+    Verify();
+}
+
+TEST_F(DownloadTest, UnlistedMessageAsksForItsFlagsAndTakesReplyToAndReceived) {
+    const std::string text = CrLf({"Received: from mx by imap; Mon, 30 Sep 2024 08:15:00 +0000",
+                                   "From: Alice <alice@example.test>", "Reply-To: Desk <desk@example.test>",
+                                   "Subject: Seen already", "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "Body."});
+    ScriptLogon();
+    Select("work", 1);
+    Cmd("UID FETCH 3 rfc822.size", SizeAnswer(3, text.size()));
+    Cmd("UID FETCH 3 RFC822", FetchAnswer(3, "RFC822", text));
+    Cmd("UID FETCH 3 FLAGS", "* 1 FETCH (UID 3 FLAGS (\\Seen))\r\n");
+    LogOn();
+    const char* work = "work";  // folder names match without regard to case
+    const MailMsg* record = Get(3, &work);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(Text(record->replyTo), "Desk <desk@example.test>");
+    EXPECT_EQ(record->date, 1727684100) << "the Received date wins over the Date header";
+    EXPECT_NE(record->flags & ZQ_FLAG_READ, 0u);
+    Verify();
+}
+
+TEST_F(DownloadTest, PartlyRetrievedMessageIsPartialFirstAndWholeFromTheCache) {
+    const std::string header = CrLf({"From: a@example.test", "Subject: Big",
+                                     "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""});
+    ScriptLogon();
+    Select();
+    Cmd("UID FETCH 9 rfc822.size", SizeAnswer(9, 5000000));
+    Cmd("UID FETCH 9 BODY[HEADER.FIELDS (Content-Type)]",
+        FetchAnswer(9, "BODY[HEADER.FIELDS (CONTENT-TYPE)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n"));
+    Cmd("UID FETCH 9 BODY[HEADER]", FetchAnswer(9, "BODY[HEADER]", header));
+    Cmd("UID FETCH 9 BODY[1.MIME]", FetchAnswer(9, "BODY[1.MIME]", "Content-Type: text/plain\r\n\r\n"));
+    Cmd("UID FETCH 9 BODY[1]", FetchAnswer(9, "BODY[1]", "Just the text.\r\n"));
+    Cmd("UID FETCH 9 FLAGS", "* 1 FETCH (UID 9 FLAGS ())\r\n");
+    Cmd("UID STORE 9 -FLAGS.SILENT \\seen");
+    LogOn({.attachments = 1, .maxMessageSize = 100000});
+    const MailMsg* first = Get(9);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->partial, 1u);
+    EXPECT_EQ(Text(first->body).rfind("Just the text.", 0), 0u);
+    const MailMsg* second = Get(9);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->partial, 0u);
+    Verify();
+}
+
+TEST_F(DownloadTest, HtmlPreferenceFallsBackToABase64PlainBody) {
+    // "Plain text\nover two lines." in base64, with a bare LF.
+    const std::string text = CrLf({"From: a@example.test", "Subject: Encoded", "Content-Type: text/plain",
+                                   "Content-Transfer-Encoding: base64", "", "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});
+    ScriptLogon();
+    Select();
+    Cmd("UID FETCH 2 rfc822.size", SizeAnswer(2, text.size()));
+    Cmd("UID FETCH 2 RFC822", FetchAnswer(2, "RFC822", text));
+    Cmd("UID FETCH 2 FLAGS", "* 1 FETCH (UID 2 FLAGS (\\Seen))\r\n");
+    LogOn({.attachments = 1, .preferHtml = 1});
+    const MailMsg* record = Get(2);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(Text(record->body), "Plain text\r\nover two lines.");
+    Verify();
+}
+
+TEST_F(DownloadTest, FailedRetrievalAndForeignIdsProduceNoRecord) {
+    ScriptLogon();
+    Select();
+    Cmd("UID FETCH 5 rfc822.size", SizeAnswer(5, 10));
+    Cmd("UID FETCH 5 RFC822", "", "NO Gone.");
+    LogOn();
+    EXPECT_EQ(Get(5), nullptr);
+    const uint8_t bytes[] = {1, 2, 3};
+    const MessageIdRef shortId{3, bytes};
+    MailMsg* record = nullptr;
+    EXPECT_EQ(session.GetMsg(nullptr, &shortId, &record), 1);
+    EXPECT_EQ(session.GetMsg(nullptr, nullptr, &record), 1);
+    EXPECT_EQ(record, nullptr);
+    Verify();
+}
+
+}  // namespace
