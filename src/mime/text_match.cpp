@@ -16,7 +16,19 @@ bool StartsWithNoCase(std::string_view prefix, std::string_view text) {
 }
 
 bool ContainsNoCase(std::string_view needle, std::string_view text) {
-    if (needle.empty() || text.empty()) return false;
+    if (needle.empty() || text.empty() || needle.size() > text.size()) return false;
+    // Short needles (header names, media types) are searched directly: at most 16 comparisons
+    // per position keeps it linear without preparing a finder.
+    if (needle.size() <= 16) {
+        const unsigned char first = Fold(needle[0]);
+        for (size_t pos = 0; pos + needle.size() <= text.size(); ++pos) {
+            if (Fold(text[pos]) != first) continue;
+            size_t k = 1;
+            while (k < needle.size() && Fold(text[pos + k]) == Fold(needle[k])) ++k;
+            if (k == needle.size()) return true;
+        }
+        return false;
+    }
     return NoCaseFinder(needle).In(text);
 }
 
