@@ -3,7 +3,10 @@
 #include <string>
 #include <thread>
 
+#include <sys/socket.h>
+
 #include "hostkit.h"
+#include "yield_hook.h"
 #include "net_test_util.h"
 #include "scripted_server.h"
 
@@ -179,6 +182,45 @@ TEST(SocketReceive, ResponseWithoutTerminatorEndsAtThePauseAfterYielding) {
     EXPECT_GE(r.seconds, 0.3);
     EXPECT_LT(r.seconds, 1.2);
     EXPECT_EQ(YieldCount(), 2);
+    server.Finish(0ms);
+}
+
+// A receive time-out after data has come ends the response with that data. The second chunk
+// is taken away at the yield between the pause wait and the next read, so that the read finds
+// nothing and runs into the socket's receive time-out.
+TEST(SocketReceive, TimeOutAfterDataReturnsTheData) {
+    ScopedWaits waits(2000ms, 2000ms);
+    scripted::Server server;
+    server.Send("* 1 FETCH (UID 7 BODY[] {300}\r\n").Delay(100ms).Send("stolen bytes").Delay(4000ms);
+    SocketConnection socket(Loopback(server.Port(), 500));
+    server.Start();
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    ASSERT_EQ(socket.Connect(), SocketResult::Ok);
+    struct Thief {
+        int fd;
+        int yields = 0;
+        std::string taken;
+    } thief{socket.NativeHandle(), 0, {}};
+    YieldHook_Set(
+        [](void* context) {
+            auto* t = static_cast<Thief*>(context);
+            if (++t->yields != 2) return;  // the yield after the pause wait saw the second chunk
+            char buffer[64];
+            const ssize_t n = recv(t->fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0) t->taken.assign(buffer, static_cast<size_t>(n));
+        },
+        &thief);
+    CString out;
+    const auto start = std::chrono::steady_clock::now();
+    const SocketResult result = socket.Receive(out, "AEG1");
+    const double seconds = SecondsSince(start);
+    YieldHook_Set(nullptr, nullptr);
+    EXPECT_EQ(thief.taken, "stolen bytes");
+    EXPECT_EQ(result, SocketResult::Ok);
+    EXPECT_EQ(out, "* 1 FETCH (UID 7 BODY[] {300}\r\n");
+    EXPECT_EQ(socket.LastError(), "The connection timed out");
+    EXPECT_GE(seconds, 0.5);  // the receive time-out, not the 2 s pause
+    EXPECT_LT(seconds, 1.8);
     server.Finish(0ms);
 }
 
