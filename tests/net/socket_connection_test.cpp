@@ -186,6 +186,23 @@ TEST(SocketSend, BytesArriveWholeAndEmptyTextIsRefused) {
     EXPECT_EQ(outcome.received.size(), big.size() + 9);
 }
 
+// A peer that stops reading: once the buffers are full every send runs into the send time-out;
+// eight are retried, the ninth is the answer.
+TEST(SocketSend, GivesUpAtTheNinthTimeOut) {
+    scripted::Server server;
+    server.Delay(8000ms);
+    SocketConnection socket(Loopback(server.Port(), 100));
+    server.Start();
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    ASSERT_EQ(socket.Connect(), SocketResult::Ok);
+    const std::string flood(32 << 20, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(socket.Send(flood.c_str()), SocketResult::TimedOut);
+    EXPECT_EQ(socket.LastError(), "The connection timed out");
+    EXPECT_GE(SecondsSince(start), 0.85);  // nine waits of 100 ms
+    server.Finish(0ms);
+}
+
 TEST(SocketSend, PeerGoneIsAnErrorNotASignal) {
     scripted::Server server;
     server.Reset();
