@@ -33,12 +33,11 @@ bool ContainsNoCase(std::string_view needle, std::string_view text) {
 }
 
 NoCaseFinder::NoCaseFinder(std::string_view needle) : m_needle(needle) {
-    for (char& ch : m_needle) ch = AsciiLower(ch);
     const size_t m = m_needle.size();
     const auto cap = [](size_t shift) { return static_cast<uint8_t>(shift > 255 ? 255 : shift); };
     std::memset(m_skip, cap(m == 0 ? 1 : m), sizeof m_skip);
     for (size_t i = 0; i + 1 < m; ++i) {
-        const unsigned char c = static_cast<unsigned char>(m_needle[i]);
+        const unsigned char c = Fold(m_needle[i]);
         m_skip[c] = cap(m - 1 - i);
         if (c >= 'a' && c <= 'z') m_skip[c - 32] = cap(m - 1 - i);
     }
@@ -50,7 +49,7 @@ bool NoCaseFinder::In(std::string_view text) const {
     if (m == 0 || n == 0 || m > n) return false;
     const char* t = text.data();
     const char* p = m_needle.data();
-    const unsigned char last = static_cast<unsigned char>(p[m - 1]);
+    const unsigned char last = Fold(p[m - 1]);
     // Skip search; its worst case is quadratic, so a budget of comparisons hands hard texts to
     // the table scan, which never looks at a byte twice.
     size_t budget = 2 * n + 64;
@@ -59,7 +58,7 @@ bool NoCaseFinder::In(std::string_view text) const {
         const unsigned char c = static_cast<unsigned char>(t[pos + m - 1]);
         if (Fold(static_cast<char>(c)) == last) {
             size_t k = 0;
-            while (k + 1 < m && Fold(t[pos + k]) == static_cast<unsigned char>(p[k])) ++k;
+            while (k + 1 < m && Fold(t[pos + k]) == Fold(p[k])) ++k;
             if (k + 1 >= m) return true;
             if (k + 1 > budget) return ScanWithTable(text);
             budget -= k + 1;
@@ -76,15 +75,16 @@ bool NoCaseFinder::ScanWithTable(std::string_view text) const {
         m_table[0] = -1;
         int k = -1;
         for (size_t i = 0; i < m; ++i) {
-            while (k >= 0 && m_needle[static_cast<size_t>(k)] != m_needle[i]) k = m_table[static_cast<size_t>(k)];
+            while (k >= 0 && Fold(m_needle[static_cast<size_t>(k)]) != Fold(m_needle[i]))
+                k = m_table[static_cast<size_t>(k)];
             ++k;
             m_table[i + 1] = k;
         }
     }
     int k = 0;
     for (char ch : text) {
-        const char c = static_cast<char>(Fold(ch));
-        while (k >= 0 && m_needle[static_cast<size_t>(k)] != c) k = m_table[static_cast<size_t>(k)];
+        const unsigned char c = Fold(ch);
+        while (k >= 0 && Fold(m_needle[static_cast<size_t>(k)]) != c) k = m_table[static_cast<size_t>(k)];
         ++k;
         if (static_cast<size_t>(k) == m) return true;
     }

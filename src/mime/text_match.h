@@ -14,7 +14,7 @@ bool ContainsNoCase(std::string_view needle, std::string_view text);
 
 // A needle prepared once and searched in many texts (the line searches of the parser).
 // Linear in the text whatever the needle: a skip search that falls back to a prefix-table scan
-// when a text makes it compare too much.
+// when a text makes it compare too much. It refers to the needle, which must outlive it.
 class NoCaseFinder {
 public:
     explicit NoCaseFinder(std::string_view needle);
@@ -29,7 +29,7 @@ public:
 private:
     bool ScanWithTable(std::string_view text) const;
 
-    std::string m_needle;  // lowered
+    std::string_view m_needle;  // folded as it is compared
     uint8_t m_skip[256];  // Horspool shifts, capped: a shorter shift is still safe
     mutable std::vector<int> m_table;  // built on first need
 };
