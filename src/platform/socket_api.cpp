@@ -3,8 +3,8 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -101,20 +101,22 @@ int ReceiveBytes(Handle handle, char* buffer, int capacity) {
     return n < 0 ? -1 : static_cast<int>(n);
 }
 
+// ppoll rather than select: a host process may hold more descriptors than an fd_set can
+// name, and the waits keep their microseconds. Readable means what select means by it: data,
+// the peer's end, or an error waiting to be read.
 int WaitReadable(Handle handle, long seconds, long microseconds) {
-    if (handle < 0 || handle >= FD_SETSIZE) {
+    pollfd entry{handle, POLLIN, 0};
+    timespec wait{};
+    wait.tv_sec = seconds;
+    wait.tv_nsec = microseconds * 1000;
+    const int rc = ::ppoll(&entry, 1, &wait, nullptr);
+    if (rc < 0) return -1;
+    if (rc == 0) return 0;
+    if (entry.revents & POLLNVAL) {
         errno = EBADF;
         return -1;
     }
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(handle, &readable);
-    timeval tv{};
-    tv.tv_sec = seconds;
-    tv.tv_usec = microseconds;
-    const int rc = ::select(handle + 1, &readable, nullptr, nullptr, &tv);
-    if (rc < 0) return -1;
-    return rc > 0 ? 1 : 0;
+    return 1;
 }
 
 int PendingBytes(Handle handle) {

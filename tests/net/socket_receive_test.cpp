@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "hostkit.h"
 #include "yield_hook.h"
@@ -235,6 +238,28 @@ TEST(SocketReceive, ShippedPauseEndsAShortTaggedResponse) {
     EXPECT_GE(r.seconds, 3.0);
     EXPECT_LT(r.seconds, 4.5);
     server.Finish(0ms);
+}
+
+// A host may hold many descriptors: a stream numbered past what select can watch still waits
+// and reads.
+TEST(SocketReceive, StreamNumberedPastTheSelectLimit) {
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_max < 1200) GTEST_SKIP() << "descriptor limit too low here";
+    const rlimit raised{std::max<rlim_t>(limit.rlim_cur, 1200), limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+    std::vector<int> filler;
+    while (filler.empty() || (filler.back() >= 0 && filler.back() < 1100)) filler.push_back(dup(0));
+    ScopedWaits waits(2000ms, 100ms);
+    scripted::Server server;
+    server.Send("* 1 EXISTS\r\nAEG1 OK done\r\n").Delay(1000ms);
+    const Reception r = ReceiveFrom(server, "AEG1");
+    EXPECT_EQ(r.result, SocketResult::Ok);
+    EXPECT_EQ(r.text, "* 1 EXISTS\r\nAEG1 OK done\r\n");
+    server.Finish(0ms);
+    for (int fd : filler)
+        if (fd >= 0) close(fd);
+    setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 TEST(SocketTail, TerminatorRule) {
