@@ -126,15 +126,43 @@ bool ParseRetrieved(ImapClient& client, const CString& text, RetrievedMessage& m
     return true;
 }
 
+// Just past the literal that the first line announces with "{n}" at its end, when the text holds
+// all of it; npos otherwise.
+size_t AnnouncedLiteralEnd(const std::string& s) {
+    const size_t cr = s.find('\r');
+    if (cr == std::string::npos || cr == 0 || s[cr - 1] != '}') return std::string::npos;
+    const size_t open = s.rfind('{', cr - 1);
+    if (open == std::string::npos || open + 1 == cr - 1) return std::string::npos;
+    const size_t start = cr + 2;
+    if (start > s.size()) return std::string::npos;
+    const size_t available = s.size() - start;
+    size_t length = 0;
+    for (size_t i = open + 1; i < cr - 1; ++i) {
+        if (s[i] < '0' || s[i] > '9') return std::string::npos;
+        length = length * 10 + static_cast<size_t>(s[i] - '0');
+        if (length > available) return std::string::npos;  // also keeps the number from overflowing
+    }
+    return start + length;
+}
+
 }  // namespace
 
 void StripFetchFraming(CString& text, bool first, bool tagged) {
     std::string& s = text.str();
+    size_t literalEnd = tagged ? AnnouncedLiteralEnd(s) : std::string::npos;
     if (first) {
         const size_t cr = s.find('\r');
-        if (cr != std::string::npos) s.erase(0, std::min(cr + 2, s.size()));
+        if (cr != std::string::npos) {
+            const size_t removed = std::min(cr + 2, s.size());
+            s.erase(0, removed);
+            if (literalEnd != std::string::npos) literalEnd -= removed;
+        }
     }
     if (tagged) {
+        // A part's literal need not end with a line break: servers close the FETCH right after
+        // its last character ("last line)"). What follows the literal goes first, so that last
+        // line survives; where the literal does end with CR LF this is the cut below.
+        if (literalEnd != std::string::npos) s.resize(literalEnd);
         const size_t at = s.find("AEG");
         if (at == std::string::npos) return;
         if (at <= 2) {

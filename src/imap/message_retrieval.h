@@ -26,6 +26,7 @@ bool FetchMessageText(ImapClient& client, const char* folder, uint32_t uid, CStr
 ImapResult RetrieveMessage(ImapClient& client, const char* folder, uint32_t uid, RetrievedMessage* message,
                            bool headerOnly);
 
-// Removes the FETCH line that announces the literal (first) and the tagged status line with the
-// line before it (tagged), the tag found by its "AEG" prefix wherever it first stands.
+// Removes the FETCH line that announces the literal (first), and (tagged) what follows the
+// announced literal, then the tagged status line with the line before it, the tag found by its
+// "AEG" prefix wherever it first stands.
 void StripFetchFraming(CString& text, bool first, bool tagged);

@@ -269,6 +269,16 @@ TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
         {"CR last", "abc\r", true, false, ""},
         {"no prefix", "* x\r\nplain\r\n", true, true, "plain\r\n"},
         {"lower case is no tag", "* x\r\naeg ok\r\n", true, true, "aeg ok\r\n"},
+        // A literal without a final line break shares its last line with the closing parenthesis.
+        {"literal shares the closing line", "* 1 FETCH (UID 1 BODY[1] {18}\r\nSee the two files.)\r\nAEG4 OK\r\n",
+         true, true, "See the two files."},
+        {"flags after the literal", "* 1 FETCH (BODY[1] {4}\r\nbody FLAGS (\\Seen))\r\nAEG4 OK\r\n", true, true,
+         "body"},
+        {"literal kept with its line", "* 1 FETCH (BODY[HEADER] {6}\r\nA: b\r\n)\r\nAEG4 OK\r\n", false, true,
+         "* 1 FETCH (BODY[HEADER] {6}\r\nA: b\r\n"},
+        {"prefix inside the literal", "* 1 FETCH (BODY[1] {17}\r\nkeep\r\nAEG\r\nlost\r\n)\r\nAEG4 OK\r\n", true, true,
+         ""},
+        {"literal longer than the text", "* 1 FETCH {99}\r\nbody)\r\nAEG4 OK\r\n", true, true, ""},
     };
     for (const FramingCase& c : cases) {
         CString text(c.text);

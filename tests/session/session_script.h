@@ -16,6 +16,7 @@
 #include "host_string.h"
 #include "hostkit.h"
 #include "net/transport_waits.h"
+#include "private_temp_dir.h"
 #include "scripted_server.h"
 #include "session/folder_list.h"
 #include "session/imap_session.h"
@@ -35,51 +36,6 @@ inline std::string FetchAnswer(uint32_t uid, const std::string& item, const std:
 inline std::string SizeAnswer(uint32_t uid, size_t size) {
     return "* 1 FETCH (UID " + std::to_string(uid) + " RFC822.SIZE " + std::to_string(size) + ")\r\n";
 }
-
-// A directory of its own in place of the temporary directory, inside a parent that must stay
-// empty: whatever lands beside `path` escaped it.
-class PrivateTempDir {
-public:
-    PrivateTempDir() {
-        std::string pattern = "/tmp/zq-sess-XXXXXX";
-        if (mkdtemp(pattern.data())) parent = pattern;
-        path = parent + "/tmp";
-        std::filesystem::create_directory(path);
-        if (const char* old = std::getenv("TMPDIR")) m_old = old;
-        setenv("TMPDIR", path.c_str(), 1);
-    }
-    ~PrivateTempDir() {
-        if (m_old)
-            setenv("TMPDIR", m_old->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-        std::error_code ignored;
-        if (!parent.empty()) std::filesystem::remove_all(parent, ignored);
-    }
-    PrivateTempDir(const PrivateTempDir&) = delete;
-    PrivateTempDir& operator=(const PrivateTempDir&) = delete;
-
-    std::string File(const std::string& name) const { return path + "/" + name; }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    // Entries of the parent besides the temporary directory itself.
-    std::vector<std::string> Escaped() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(parent))
-            if (entry.path() != path) names.push_back(entry.path().filename());
-        return names;
-    }
-
-    std::string parent;
-    std::string path;
-
-private:
-    std::optional<std::string> m_old;
-};
 
 // Pins the time zone to UTC, so message times are plain epoch seconds.
 class TimeZoneUtc {

@@ -1,0 +1,54 @@
+// A private temporary directory for one test (TMPDIR points into it while it lives).
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A directory of its own in place of the temporary directory, inside a parent that must stay
+// empty: whatever lands beside `path` escaped it.
+class PrivateTempDir {
+public:
+    PrivateTempDir() {
+        std::string pattern = "/tmp/zq-sess-XXXXXX";
+        if (mkdtemp(pattern.data())) parent = pattern;
+        path = parent + "/tmp";
+        std::filesystem::create_directory(path);
+        if (const char* old = std::getenv("TMPDIR")) m_old = old;
+        setenv("TMPDIR", path.c_str(), 1);
+    }
+    ~PrivateTempDir() {
+        if (m_old)
+            setenv("TMPDIR", m_old->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+        std::error_code ignored;
+        if (!parent.empty()) std::filesystem::remove_all(parent, ignored);
+    }
+    PrivateTempDir(const PrivateTempDir&) = delete;
+    PrivateTempDir& operator=(const PrivateTempDir&) = delete;
+
+    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Entries of the parent besides the temporary directory itself.
+    std::vector<std::string> Escaped() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(parent))
+            if (entry.path() != path) names.push_back(entry.path().filename());
+        return names;
+    }
+
+    std::string parent;
+    std::string path;
+
+private:
+    std::optional<std::string> m_old;
+};
