@@ -7,9 +7,14 @@
 
 int MimeParser::FindLineContaining(int from, const CString& text) const {
     if (text.IsEmpty() || from >= m_lineEnd || m_lines == nullptr) return -1;
+    // A container whose boundary never comes is searched for again by its walk: the last
+    // search that found nothing answers for any later start.
+    if (m_missingFrom >= 0 && from >= m_missingFrom && text == m_missingText) return -1;
     const NoCaseFinder finder(text.view());
     for (int i = std::max(from, 0); i < m_lineEnd; ++i)
         if (finder.In((*m_lines)[i].view())) return i;
+    m_missingText = text;
+    m_missingFrom = std::max(from, 0);
     return -1;
 }
 

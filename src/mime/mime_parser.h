@@ -78,4 +78,6 @@ private:
     // Forward searches for the next empty line repeat; the last answer covers later queries.
     mutable int m_emptyFrom = -1;
     mutable int m_emptyAt = -1;
+    mutable CString m_missingText;
+    mutable int m_missingFrom = -1;
 };

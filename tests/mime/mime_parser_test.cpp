@@ -283,6 +283,27 @@ AAAA
     EXPECT_FALSE(BoundaryRegistry::Module().Contains("==open-alt=="));
 }
 
+TEST(MimeParserTest, ContainerWhoseBoundaryNeverComesEndsAtTheEnclosingOne) {
+    Parsed m(R"(Content-Type: multipart/mixed; boundary="==never-top=="
+
+--==never-top==
+Content-Type: multipart/alternative; boundary="==never-comes=="
+
+preamble only
+--==never-top==
+Content-Type: text/plain
+
+after
+--==never-top==--
+)");
+    ASSERT_EQ(m.parts.size(), 2u);
+    EXPECT_EQ(m.parts[0]->contentType, "multipart/alternative");
+    EXPECT_EQ(m.parts[0]->body, "preamble only\n");
+    EXPECT_EQ(m.parts[1]->body, "after\n");
+    EXPECT_EQ(m.parser.FindTextPart(false), m.parts[1]);
+    EXPECT_FALSE(BoundaryRegistry::Module().Contains("==never-comes=="));
+}
+
 TEST(MimeParserTest, HostileNestingEndsWithoutExhaustingTheStack) {
     const int levels = 3 * kMaxMimeNesting;
     char name[32];
