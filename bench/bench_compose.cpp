@@ -27,10 +27,18 @@ std::string MakeBody(size_t size) {
     size_t line = 0;
     while (body.size() < size) {
         switch (line++ % 4) {
-            case 0: for (int i = 0; i < 5; ++i) body += words; break;
-            case 1: body += std::string(300, 'x'); break;
-            case 2: body += ".short"; break;
-            default: body += "mid length line\r"; break;
+            case 0:
+                for (int i = 0; i < 5; ++i) body += words;
+                break;
+            case 1:
+                body += std::string(300, 'x');
+                break;
+            case 2:
+                body += ".short";
+                break;
+            default:
+                body += "mid length line\r";
+                break;
         }
         body += '\n';
     }
@@ -82,7 +90,8 @@ int main() {
         smtp::ComposeAttachments(message, with, text);
         text += "\r\n.\r\n";
         const std::string wire = smtp::DotStuffed(text.view());
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
         const double inputMb = static_cast<double>(bodySize + fileSize) / kMiB;
         std::printf("%10.2f %10.2f %12.2f %10.3f %12.2f %14.1f\n", static_cast<double>(bodySize) / kMiB,

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CStringArray commands = smtp::RecipientCommands(list);
     for (const CString& command : commands) {
         const std::string& text = command.str();
-        if (text.rfind("RCPT TO: <", 0) != 0 || text.size() < 14 || text.compare(text.size() - 3, 3, ">\r\n") != 0)
+        if (text.rfind("RCPT TO: <", 0) != 0 || text.size() < 14 ||
+            text.compare(text.size() - 3, 3, ">\r\n") != 0)
             std::abort();
     }
     // Each command takes at least one address byte and a separator from the next one.

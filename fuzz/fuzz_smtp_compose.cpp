@@ -48,7 +48,8 @@ void CheckBase64(const std::string& bytes) {
     int32_t length = 0;
     Base64Decode(text, decoded, length);
     if (static_cast<size_t>(length) != bytes.size()) std::abort();
-    if (length > 0 && std::string(reinterpret_cast<const char*>(decoded.get()), length) != bytes) std::abort();
+    if (length > 0 && std::string(reinterpret_cast<const char*>(decoded.get()), length) != bytes)
+        std::abort();
 }
 
 // Removing the added period from every line start gives the text back.

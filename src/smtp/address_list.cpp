@@ -82,7 +82,8 @@ CStringArray RecipientCommands(const CString& list) {
             address = ExtractAddress(CString(item));
         } else if (open != std::string::npos) {
             const size_t close = item.find('>', open + 1);
-            if (close != std::string::npos) address = ExtractAddress(CString(item.substr(open + 1, close - open - 1)));
+            if (close != std::string::npos)
+                address = ExtractAddress(CString(item.substr(open + 1, close - open - 1)));
         }
         if (!address.IsEmpty()) {
             CString command;

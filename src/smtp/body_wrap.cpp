@@ -1,6 +1,5 @@
 #include "smtp/body_wrap.h"
 
-
 namespace smtp {
 namespace {
 

@@ -5,9 +5,9 @@ namespace smtp {
 std::string DotStuffed(std::string_view text) {
     constexpr std::string_view kTerminator = ".\r\n";
     std::string_view body = text;
-    const bool terminated = body.size() >= kTerminator.size() &&
-                            body.substr(body.size() - kTerminator.size()) == kTerminator &&
-                            (body.size() == kTerminator.size() || body[body.size() - kTerminator.size() - 1] == '\n');
+    const bool terminated =
+        body.size() >= kTerminator.size() && body.substr(body.size() - kTerminator.size()) == kTerminator &&
+        (body.size() == kTerminator.size() || body[body.size() - kTerminator.size() - 1] == '\n');
     if (terminated) body.remove_suffix(kTerminator.size());
 
     std::string wire;

@@ -1,10 +1,11 @@
+#include "platform/files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "../smtp/scoped_temp_dir.h"
-#include "platform/files.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
+#include "smtp/address_list.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "smtp/address_list.h"
 
 namespace {
 
@@ -62,7 +62,8 @@ TEST(RecipientCommandsTest, OneCommandPerAddress) {
         const CStringArray commands = smtp::RecipientCommands(c.list);
         ASSERT_EQ(commands.GetSize(), static_cast<int>(c.addresses.size())) << "list: [" << c.list << "]";
         for (int i = 0; i < commands.GetSize(); ++i) {
-            EXPECT_EQ(commands[i], CString("RCPT TO: <") + c.addresses[i] + ">\r\n") << "list: [" << c.list << "]";
+            EXPECT_EQ(commands[i], CString("RCPT TO: <") + c.addresses[i] + ">\r\n")
+                << "list: [" << c.list << "]";
         }
     }
 }
@@ -85,13 +86,8 @@ TEST(ExtractAddressTest, BracketsCommentsAndQuotes) {
 
 TEST(UnquoteTest, StripsMatchingQuotesRepeatedlyWithoutRetrimming) {
     const HeaderCase cases[] = {
-        {"  \"'a'\"  ", "a"},
-        {"\"", "\""},
-        {"''", ""},
-        {"\"a'", "\"a'"},
-        {"' a '", " a "},
-        {"\"\"\"", "\""},
-        {"plain", "plain"},
+        {"  \"'a'\"  ", "a"}, {"\"", "\""},     {"''", ""},         {"\"a'", "\"a'"},
+        {"' a '", " a "},     {"\"\"\"", "\""}, {"plain", "plain"},
     };
     for (const HeaderCase& c : cases) {
         EXPECT_EQ(smtp::Unquote(c.list), c.header) << "text: [" << c.list << "]";

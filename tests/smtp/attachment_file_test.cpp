@@ -1,6 +1,7 @@
-#include <gtest/gtest.h>
+#include "smtp/attachment_file.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,7 +10,6 @@
 #include <string>
 
 #include "scoped_temp_dir.h"
-#include "smtp/attachment_file.h"
 #include "smtp/attachment_list.h"
 
 namespace {

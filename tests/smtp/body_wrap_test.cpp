@@ -1,8 +1,8 @@
+#include "smtp/body_wrap.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "smtp/body_wrap.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ TEST(BodyWrapTest, LineEndsAndTheWrapAt65) {
         {"space at 66 is too far", Repeat('x', 66) + " yyyyy\n", Repeat('x', 65) + "\r\nx yyyyy \r\n"},
         {"space only before 55: no break", Repeat('x', 50) + " " + Repeat('y', 20),
          Repeat('x', 50) + " " + Repeat('y', 20) + "\r\n"},
-        {"long line breaks every 65", Repeat('a', 200) + "\n", a65 + "\r\n" + a65 + "\r\n" + a65 + "\r\naaaaa \r\n"},
+        {"long line breaks every 65", Repeat('a', 200) + "\n",
+         a65 + "\r\n" + a65 + "\r\n" + a65 + "\r\naaaaa \r\n"},
         {"LF only", "one\ntwo\n", "one\r\ntwo\r\n"},
         {"lone CR disappears", "one\rtwo\r\nthree", "onetwo\r\nthree\r\n"},
         {"CR LF kept", "one\r\n\r\ntwo", "one\r\n\r\ntwo\r\n"},

@@ -1,3 +1,5 @@
+#include "smtp/content_type_table.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -5,7 +7,6 @@
 #include "platform/mime_types.h"
 #include "scoped_temp_dir.h"
 #include "smtp/attachment_file.h"
-#include "smtp/content_type_table.h"
 
 namespace {
 
@@ -24,9 +25,12 @@ TEST(MimeTypesTest, OnePairPerExtensionInFileOrder) {
     std::vector<mime_types::Pair> pairs;
     ASSERT_TRUE(mime_types::ReadTable(dir.Write("mime.types", kTable).c_str(), pairs));
     const std::vector<std::pair<const char*, const char*>> expected = {
-        {"application/vnd.ms-excel", ".xls"}, {"application/vnd.ms-excel", ".xlb"},
-        {"application/pdf", ".pdf"},          {"text/css", ".css"},
-        {"text/x-csrc", ".c"},                {"text/plain", ".txt"},
+        {"application/vnd.ms-excel", ".xls"},
+        {"application/vnd.ms-excel", ".xlb"},
+        {"application/pdf", ".pdf"},
+        {"text/css", ".css"},
+        {"text/x-csrc", ".c"},
+        {"text/plain", ".txt"},
         {"text/plain", ".text"},
     };
     ASSERT_EQ(pairs.size(), expected.size());
@@ -50,11 +54,16 @@ TEST(ContentTypeTableTest, FirstEntryContainingTheExtensionWins) {
     ContentTypeTable table(dir.Write("mime.types", kTable).c_str());
     EXPECT_FALSE(table.IsLoaded());
     const LookupCase cases[] = {
-        {"pdf", "application/pdf", true},   {"PDF", "application/pdf", true},
-        {"c", "text/css", true},            {"x", "application/vnd.ms-excel", true},
-        {"txt", "text/plain", true},        {"tex", "text/plain", true},
-        {".pdf", "application/pdf", true},  {"zip", "application/octet-stream", true},
-        {"d/file", "application/octet-stream", true}, {"", "application/octet-stream", false},
+        {"pdf", "application/pdf", true},
+        {"PDF", "application/pdf", true},
+        {"c", "text/css", true},
+        {"x", "application/vnd.ms-excel", true},
+        {"txt", "text/plain", true},
+        {"tex", "text/plain", true},
+        {".pdf", "application/pdf", true},
+        {"zip", "application/octet-stream", true},
+        {"d/file", "application/octet-stream", true},
+        {"", "application/octet-stream", false},
         {nullptr, "application/octet-stream", false},
     };
     for (const LookupCase& c : cases) {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "smtp/dot_stuffing.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

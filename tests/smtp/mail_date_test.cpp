@@ -1,10 +1,10 @@
+#include "smtp/mail_date.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <string>
-
-#include "smtp/mail_date.h"
 
 namespace {
 

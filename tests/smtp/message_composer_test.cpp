@@ -1,9 +1,10 @@
+#include "smtp/message_composer.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "scoped_temp_dir.h"
-#include "smtp/message_composer.h"
 
 namespace {
 

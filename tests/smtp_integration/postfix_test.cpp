@@ -1,13 +1,13 @@
 // Outgoing mail through a real Postfix: AUTH LOGIN against Dovecot's user table, delivery over
 // LMTP, and the message read back from each recipient's INBOX over IMAP.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 #include "../integration/dovecot_fixture.h"
 #include "mime/base64_decode.h"
@@ -111,8 +111,10 @@ TEST_F(PostfixTest, TwoRecipientsWithAttachmentOverAuthLogin) {
         ASSERT_EQ(inbox.size(), 1u) << name;
         const std::string& stored = inbox[0];
         // Our hello name, and the authenticated submission (ESMTPA) of AUTH LOGIN.
-        EXPECT_NE(stored.find("Received: from COM (localhost [127.0.0.1])\r\n\tby mail.localhost (Postfix) with ESMTPA"),
-                  std::string::npos)
+        EXPECT_NE(
+            stored.find(
+                "Received: from COM (localhost [127.0.0.1])\r\n\tby mail.localhost (Postfix) with ESMTPA"),
+            std::string::npos)
             << name;
         // Every composed header line arrives unchanged; the server only adds its own.
         size_t start = 0;

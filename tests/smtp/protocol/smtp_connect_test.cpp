@@ -72,7 +72,9 @@ TEST_F(SmtpAuth, EhloAndAuthLoginSucceed) {
     // The user line is traced encoded; the password exchange never reaches the log.
     const auto log = LogLines();
     ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[1], "SMTP SEND:EHLO COM\r\n\nSMTP RECV:250-mail.localhost\r\n250-AUTH PLAIN LOGIN\r\n250 8BITMIME\r\n");
+    EXPECT_EQ(
+        log[1],
+        "SMTP SEND:EHLO COM\r\n\nSMTP RECV:250-mail.localhost\r\n250-AUTH PLAIN LOGIN\r\n250 8BITMIME\r\n");
     EXPECT_EQ(log[2], "SMTP SEND:AUTH LOGIN\r\n\nSMTP RECV:334 VXNlcm5hbWU6\r\n");
     EXPECT_EQ(log[3], "SMTP SEND:YWxpY2U=\r\n\nSMTP RECV:334 UGFzc3dvcmQ6\r\n");
     for (const auto& line : log) EXPECT_EQ(line.find("YWxpY2Utc2VjcmV0"), std::string::npos);

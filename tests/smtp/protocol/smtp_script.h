@@ -25,7 +25,8 @@ inline constexpr const char* kTextPart =
 class SmtpScript : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing_hooks::OverrideTransportWaits({std::chrono::milliseconds(3000), std::chrono::milliseconds(150)});
+        testing_hooks::OverrideTransportWaits(
+            {std::chrono::milliseconds(3000), std::chrono::milliseconds(150)});
         HostKit_Clear();
         settings.server = "127.0.0.1";
         settings.port = server.Port();

@@ -33,14 +33,16 @@ protected:
 TEST_F(SmtpSend, WholeTransactionWithDotStuffing) {
     message.m_strCc = "carol@example.test";
     message.m_strBcc = "dave@example.test";
-    const std::string composed = "To: <bob@example.test>\r\ncc: <carol@example.test>\r\nSubject: Hi\r\n"
-                                 "From: <alice@example.test>\r\n" + std::string(kHeaderTail) +
-                                 "X-Sender: <alice@example.test>\r\n" + kTextPart +
-                                 "Line\r\n.\r\n.hidden\r\nend\r\n\r\n\r\n.\r\n";
-    const std::string wire = "To: <bob@example.test>\r\ncc: <carol@example.test>\r\nSubject: Hi\r\n"
-                             "From: <alice@example.test>\r\n" + std::string(kHeaderTail) +
-                             "X-Sender: <alice@example.test>\r\n" + kTextPart +
-                             "Line\r\n..\r\n..hidden\r\nend\r\n\r\n\r\n.\r\n";
+    const std::string composed =
+        "To: <bob@example.test>\r\ncc: <carol@example.test>\r\nSubject: Hi\r\n"
+        "From: <alice@example.test>\r\n" +
+        std::string(kHeaderTail) + "X-Sender: <alice@example.test>\r\n" + kTextPart +
+        "Line\r\n.\r\n.hidden\r\nend\r\n\r\n\r\n.\r\n";
+    const std::string wire =
+        "To: <bob@example.test>\r\ncc: <carol@example.test>\r\nSubject: Hi\r\n"
+        "From: <alice@example.test>\r\n" +
+        std::string(kHeaderTail) + "X-Sender: <alice@example.test>\r\n" + kTextPart +
+        "Line\r\n..\r\n..hidden\r\nend\r\n\r\n\r\n.\r\n";
     ScriptHelo();
     Cmd("MAIL FROM: <alice@example.test>\r\n", "250 2.1.0 Ok\r\n");
     Cmd("RCPT TO: <bob@example.test>\r\n", "250 2.1.5 Ok\r\n");
@@ -78,10 +80,12 @@ TEST_F(SmtpSend, FirstRecipientRefusedSecondAccepted) {
     message.m_strBody = "x";
     ScriptHelo();
     Cmd("MAIL FROM: <alice@example.test>\r\n", "250 2.1.0 Ok\r\n");
-    Cmd("RCPT TO: <nobody@example.test>\r\n", "550 5.1.1 <nobody@example.test>: Recipient address rejected\r\n");
+    Cmd("RCPT TO: <nobody@example.test>\r\n",
+        "550 5.1.1 <nobody@example.test>: Recipient address rejected\r\n");
     Cmd("RCPT TO: <bob@example.test>\r\n", "250 2.1.5 Ok\r\n");
     Cmd("DATA\r\n", "354 go ahead\r\n");
-    Cmd(HeadersFor("<nobody@example.test, bob@example.test>", "Hi", "<alice@example.test>") + "x\r\n\r\n\r\n.\r\n",
+    Cmd(HeadersFor("<nobody@example.test, bob@example.test>", "Hi", "<alice@example.test>") +
+            "x\r\n\r\n\r\n.\r\n",
         kQueued);
     ScriptEnd();
     Connected();
