@@ -182,3 +182,13 @@ TEST(SmtpConnectFailure, NoSettingsAndNoServer) {
     EXPECT_EQ(client.SendMail(message, sent), SmtpResult::NotConnected);
     EXPECT_EQ(sent, "untouched");
 }
+
+// A server that closes after its greeting: the hello gets no reply and fails.
+TEST_F(SmtpConnect, ServerClosingAfterTheGreeting) {
+    server.Send(kGreeting).Delay(100ms).Close();
+    Play();
+    EXPECT_EQ(client.Connect(&settings), SmtpResult::HelloFailed);
+    EXPECT_FALSE(client.IsConnected());
+    verified = true;
+    server.Finish();
+}

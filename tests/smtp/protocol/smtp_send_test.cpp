@@ -181,3 +181,18 @@ TEST_F(SmtpSend, ServerGoneBetweenMessages) {
     verified = true;
     server.Finish();
 }
+
+// A server that dies in the middle of the transaction: whatever the sends report, the missing
+// final reply makes it a failed transaction, and the sent text stays untouched.
+TEST_F(SmtpSend, ServerDyingAfterTheRecipients) {
+    ScriptHelo();
+    Cmd("MAIL FROM: <alice@example.test>\r\n", "250 2.1.0 Ok\r\n");
+    Cmd("RCPT TO: <bob@example.test>\r\n", "250 2.1.5 Ok\r\n");
+    server.Delay(400ms).Reset();  // after the client has read the reply: it is waiting on DATA
+    Connected();
+    sent = "before";
+    EXPECT_EQ(client.SendMail(message, sent), SmtpResult::TransactionFailed);
+    EXPECT_EQ(sent, "before");
+    verified = true;
+    server.Finish();
+}
