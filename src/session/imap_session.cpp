@@ -30,6 +30,7 @@ int32_t ImapSession::Logon(const LogonParameters* parameters, uint32_t flags) {
     smtpEnabled = logon.useSmtp;
     imapConnected = logon.useImap;
     if (imapConnected) ConnectImap();
+    if (smtpEnabled) FillSmtpSettings();
     ReportLogon();
     return (smtpEnabled == 0 && imapConnected == 0) ? 1 : 0;
 }
@@ -98,6 +99,7 @@ int32_t ImapSession::Logoff() {
 
 int32_t ImapSession::Reset() {
     if (imapConnected) imap.Disconnect();
+    CloseSmtp();
     smtpConnected = smtpEnabled = syncLogOnFailure = verbose = imapConnected = 0;
     folderNames.RemoveAll();
     folders.clear();
@@ -110,5 +112,3 @@ FolderCache* ImapSession::FindFolder(const char* name) {
         if (folder->name.CompareNoCase(name) == 0) return folder.get();
     return nullptr;
 }
-
-int32_t ImapSession::SendMessage(const MailMsg*) { return 1; }

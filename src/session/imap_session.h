@@ -14,6 +14,8 @@
 #include "platform/cstring.h"
 #include "session/folder_cache.h"
 #include "session/logon_settings.h"
+#include "smtp/smtp_client.h"
+#include "smtp/smtp_settings.h"
 #include "zq_mailplugin.h"
 
 // Codes the session adds to those of the clients.
@@ -83,15 +85,19 @@ public:
     ImapClient imap;
     int32_t smtpEnabled = 0;
     int32_t smtpConnected = 0;
+    SmtpClient smtp;
     int32_t verbose = 0;
     int32_t syncLogOnFailure = 0;
     LogonSettings logon;
     ImapSettings imapSettings;
+    SmtpSettings smtpSettings;
     CStringArray folderNames;
     std::vector<std::unique_ptr<FolderCache>> folders;
 
 private:
     void ConnectImap();
+    void FillSmtpSettings();
+    void CloseSmtp();
     void ReportLogon();
     // A CMsg of one retrieved message: texts, date, flags, read state, body, attachment files.
     std::unique_ptr<CMsg> BuildMessage(const char* folder, uint32_t uid, const RetrievedMessage& retrieved,
