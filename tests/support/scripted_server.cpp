@@ -30,6 +30,14 @@ std::string Printable(const std::string& bytes) {
     return out;
 }
 
+::testing::AssertionResult PlayedExactly(const Outcome& outcome, const std::string& expected) {
+    if (!outcome.ok) return ::testing::AssertionFailure() << outcome.failure;
+    if (outcome.received != expected)
+        return ::testing::AssertionFailure() << "the client sent \"" << Printable(outcome.received)
+                                             << "\"\n        expected \"" << Printable(expected) << "\"";
+    return ::testing::AssertionSuccess();
+}
+
 Server::Server(uint16_t port) {
     m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
     if (m_listener < 0) return;

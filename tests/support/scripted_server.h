@@ -11,9 +11,7 @@
 //           .Close();                                      // or Reset() for a RST
 //     server.Start();
 //     ... drive the client ...
-//     scripted::Outcome outcome = server.Finish();
-//     EXPECT_TRUE(outcome.ok) << outcome.failure;
-//     EXPECT_EQ(outcome.received, "A1 LOGIN bob secret\r\n");
+//     EXPECT_TRUE(scripted::PlayedExactly(server.Finish(), "A1 LOGIN bob secret\r\n"));
 //
 // The first connection is accepted when the script starts; Accept() in the script waits for
 // the next one (the previous one is closed first). An Expect() reads exactly as many bytes
@@ -28,6 +26,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace scripted {
 
@@ -102,5 +102,9 @@ private:
 
 // Bytes made readable in failure texts: CR, LF and other control bytes escaped.
 std::string Printable(const std::string& bytes);
+
+// For EXPECT_TRUE: every step was played as written and the client sent exactly `expected`
+// (shown escaped when it did not).
+::testing::AssertionResult PlayedExactly(const Outcome& outcome, const std::string& expected);
 
 }  // namespace scripted

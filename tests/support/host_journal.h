@@ -1,0 +1,22 @@
+// Reading the host kit's call journal in tests: the texts the module handed to one host
+// function, in order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "hostkit.h"
+
+namespace scripted {
+
+// Texts of the journal's calls to `function` ("MLOGAdd" for the module's log lines).
+inline std::vector<std::string> JournalTexts(const char* function = "MLOGAdd") {
+    std::vector<std::string> texts;
+    for (int i = 0; i < HostKit_CallCount(); ++i) {
+        const HostKitCall* call = HostKit_Call(i);
+        if (std::string(call->function) == function) texts.push_back(call->text);
+    }
+    return texts;
+}
+
+}  // namespace scripted
