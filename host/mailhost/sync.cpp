@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,7 +16,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* Text(const char* p) { return p ? p : ""; }
+// The plug-in's texts are in the ANSI code page (Windows-1252); the files are written in UTF-8.
+std::string Text(const char* p) {
+    static const char16_t kHigh[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                       0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    std::string out;
+    for (; p && *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        const char16_t u = c < 0x80 ? c : c < 0xA0 ? kHigh[c - 0x80] : c;
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+        } else if (u < 0x800) {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (u >> 12));
+            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string DateText(int32_t date) {
+    const std::time_t value = date;
+    std::tm parts{};
+    gmtime_r(&value, &parts);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S UTC", &parts);
+    return buffer;
+}
 
 std::string SafeName(std::string name) {
     for (char& c : name)
@@ -26,7 +58,7 @@ std::string SafeName(std::string name) {
 void WriteMessage(const fs::path& file, const MailMsg& msg) {
     std::ofstream out(file, std::ios::binary);
     out << "From: " << Text(msg.from) << "\nTo: " << Text(msg.to) << "\nCc: " << Text(msg.cc)
-        << "\nReply-To: " << Text(msg.replyTo) << "\nSubject: " << Text(msg.subject) << "\nDate: " << msg.date
+        << "\nReply-To: " << Text(msg.replyTo) << "\nSubject: " << Text(msg.subject) << "\nDate: " << DateText(msg.date)
         << "\nRead: " << ((msg.flags & ZQ_FLAG_READ) ? "yes" : "no") << "\nPartial: " << msg.partial
         << "\nAttachments: " << Text(msg.attachments) << "\n\n"
         << Text(msg.body);
