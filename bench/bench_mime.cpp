@@ -121,8 +121,10 @@ std::string AttachmentMessage(size_t megabytes) {
     std::string b = "----=_Part_big_attachment";
     std::string text = Headers(1, "multipart/mixed; boundary=\"" + b + "\"");
     text += "--" + b + "\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\nThe report is attached.\r\n";
-    text += "--" + b + "\r\nContent-Type: application/octet-stream; name=\"data.bin\"\r\n"
-            "Content-Disposition: attachment; filename=\"data.bin\"\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+    text +=
+        "--" + b +
+        "\r\nContent-Type: application/octet-stream; name=\"data.bin\"\r\n"
+        "Content-Disposition: attachment; filename=\"data.bin\"\r\nContent-Transfer-Encoding: base64\r\n\r\n";
     AppendBase64Lines(text, megabytes * 1024 * 1024, rng);
     return text + "--" + b + "--\r\n";
 }
@@ -135,7 +137,9 @@ std::string ManyPartsMessage(long count) {
     for (long i = 0; i < count; ++i) {
         text += "--" + b + "\r\n";
         if (i % 2 == 0) {
-            text += "Content-Type: text/plain; charset=iso-8859-1\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
+            text +=
+                "Content-Type: text/plain; charset=iso-8859-1\r\nContent-Transfer-Encoding: "
+                "quoted-printable\r\n\r\n";
             text += "Part " + std::to_string(i) + " caf=E9 cr=C3=A8me, a soft break =\r\ncontinues here.\r\n";
         } else {
             std::snprintf(name, sizeof name, "file%05ld.bin", i);
@@ -156,14 +160,20 @@ std::string OrdinaryMessage(long id, Bytes& rng) {
     text += "Content-Type: multipart/alternative; boundary=\"" + a + "\"\r\n\r\n--" + a + "\r\n";
     text += "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
     for (int line = 0; line < 20; ++line)
-        text += "Line " + std::to_string(line) + " of the message text, with an accent: caf=C3=A9 and a soft =\r\nbreak.\r\n";
-    text += "--" + a + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
+        text += "Line " + std::to_string(line) +
+                " of the message text, with an accent: caf=C3=A9 and a soft =\r\nbreak.\r\n";
+    text +=
+        "--" + a +
+        "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";
     for (int line = 0; line < 20; ++line)
-        text += "<p>Line " + std::to_string(line) + " of the message text, caf=C3=A9 and <b>bold</b> words.</p>\r\n";
+        text += "<p>Line " + std::to_string(line) +
+                " of the message text, caf=C3=A9 and <b>bold</b> words.</p>\r\n";
     text += "--" + a + "--\r\n\r\n";
     if (id % 4 == 0) {
-        text += "--" + b + "\r\nContent-Type: image/png; name=\"logo.png\"\r\n"
-                "Content-Disposition: attachment; filename=\"logo.png\"\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+        text += "--" + b +
+                "\r\nContent-Type: image/png; name=\"logo.png\"\r\n"
+                "Content-Disposition: attachment; filename=\"logo.png\"\r\nContent-Transfer-Encoding: "
+                "base64\r\n\r\n";
         AppendBase64Lines(text, 4096, rng);
     }
     return text + "--" + b + "--\r\n";
@@ -177,18 +187,20 @@ long PeakKilobytes() {
 
 void Report(const char* label, const Totals& t) {
     const double mb = t.inputBytes / (1024.0 * 1024.0);
-    std::printf("%s: %ld messages, %ld parts, %.1f MB in, %.1f MB decoded, %.3f s (split %.3f, parse %.3f, "
-                "decode %.3f), %.1f MB/s, peak %.1f MB\n",
-                label, t.messages, t.parts, mb, t.decodedBytes / (1024.0 * 1024.0), t.seconds, t.splitSeconds,
-                t.parseSeconds, t.seconds - t.splitSeconds - t.parseSeconds, t.seconds > 0 ? mb / t.seconds : 0.0,
-                PeakKilobytes() / 1024.0);
+    std::printf(
+        "%s: %ld messages, %ld parts, %.1f MB in, %.1f MB decoded, %.3f s (split %.3f, parse %.3f, "
+        "decode %.3f), %.1f MB/s, peak %.1f MB\n",
+        label, t.messages, t.parts, mb, t.decodedBytes / (1024.0 * 1024.0), t.seconds, t.splitSeconds,
+        t.parseSeconds, t.seconds - t.splitSeconds - t.parseSeconds, t.seconds > 0 ? mb / t.seconds : 0.0,
+        PeakKilobytes() / 1024.0);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE|DIR... | --synthetic attachment|parts|messages [COUNT]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FILE|DIR... | --synthetic attachment|parts|messages [COUNT]\n",
+                     argv[0]);
         return 2;
     }
     Totals totals;

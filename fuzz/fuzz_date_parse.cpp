@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ParsePosixZoneRule(text, 2024, info, daylight) && daylight) {
         for (int month = 0; month <= 13; ++month) DaylightBiasOn(info, month, 1 + month * 2, month % 7);
     }
-    if (size >= 5) IsOnOrAfterTransition(data[0] - 128, data[1] - 128, data[2] - 128, data[3] - 128, data[4] - 128);
+    if (size >= 5)
+        IsOnOrAfterTransition(data[0] - 128, data[1] - 128, data[2] - 128, data[3] - 128, data[4] - 128);
     return 0;
 }

@@ -92,9 +92,15 @@ int32_t ParseDateIn(const char* text, bool epoch1904, const LocalZoneOffsets& zo
         const std::string_view token = s.substr(pos, end - pos);
         pos = end;
         switch (field) {
-            case 0: day = ReadInt(token); break;
-            case 1: month = MonthNumber(token); break;
-            case 2: year = ReadInt(token); break;
+            case 0:
+                day = ReadInt(token);
+                break;
+            case 1:
+                month = MonthNumber(token);
+                break;
+            case 2:
+                year = ReadInt(token);
+                break;
             case 3:
                 hour = TimePair(token, 0);
                 minute = TimePair(token, 3);
@@ -164,12 +170,12 @@ int32_t DaylightBiasOn(const TimeZoneInformation& zone, int month, int day, int 
     } else if (month > d.wMonth && month < s.wMonth) {
         daylight = true;
     } else if (month == s.wMonth) {
-        const bool after = s.wYear != 0 ? day >= s.wDay
-                                        : IsOnOrAfterTransition(month, s.wDayOfWeek, weekday, day, s.wDay);
+        const bool after =
+            s.wYear != 0 ? day >= s.wDay : IsOnOrAfterTransition(month, s.wDayOfWeek, weekday, day, s.wDay);
         daylight = !after;
     } else {
-        const bool after = d.wYear != 0 ? day >= d.wDay
-                                        : IsOnOrAfterTransition(month, d.wDayOfWeek, weekday, day, d.wDay);
+        const bool after =
+            d.wYear != 0 ? day >= d.wDay : IsOnOrAfterTransition(month, d.wDayOfWeek, weekday, day, d.wDay);
         daylight = after;
     }
     return daylight ? -zone.DaylightBias * 60 : -zone.StandardBias * 60;

@@ -9,7 +9,8 @@
 
 namespace {
 constexpr const char* kHtmlBlock =
-    "<BR><BR><B>Date:</B> %s<BR><B>From:</B> %s<BR><B>To:</B> %s<BR><B>cc:</B> %s<BR><B>Subject:</B> %s<BR><BR>";
+    "<BR><BR><B>Date:</B> %s<BR><B>From:</B> %s<BR><B>To:</B> %s<BR><B>cc:</B> %s<BR><B>Subject:</B> "
+    "%s<BR><BR>";
 constexpr const char* kTextBlock = "\r\n\r\nDate: %s\r\nFrom: %s\r\nTo: %s\r\ncc: %s\r\nSubject: %s\r\n\r\n";
 
 void DecodeQuotedPrintableBody(MimePart* part) {
@@ -32,7 +33,8 @@ void MimeParser::HandleEmbeddedMessage(int& position, const CString& enclosingBo
             MergeEmbeddedMessage(*inner);
             // The inner parser goes right after this, so its attachments move rather than copy.
             const MimePartList::Node* cursor = nullptr;
-            for (MimePart* a = inner->FirstAttachment(cursor); a != nullptr; a = inner->NextAttachment(cursor)) {
+            for (MimePart* a = inner->FirstAttachment(cursor); a != nullptr;
+                 a = inner->NextAttachment(cursor)) {
                 auto moved = std::make_unique<MimePart>(std::move(*a));
                 AddPart(std::move(moved));
             }
@@ -44,9 +46,11 @@ void MimeParser::HandleEmbeddedMessage(int& position, const CString& enclosingBo
 void MimeParser::MergeEmbeddedMessage(MimeParser& inner) {
     const MimeHeaderBlock& h = inner.HeaderFields();
     CString htmlBlock;
-    htmlBlock.Format(kHtmlBlock, h.date.c_str(), h.from.c_str(), h.to.c_str(), h.cc.c_str(), h.subject.c_str());
+    htmlBlock.Format(kHtmlBlock, h.date.c_str(), h.from.c_str(), h.to.c_str(), h.cc.c_str(),
+                     h.subject.c_str());
     CString textBlock;
-    textBlock.Format(kTextBlock, h.date.c_str(), h.from.c_str(), h.to.c_str(), h.cc.c_str(), h.subject.c_str());
+    textBlock.Format(kTextBlock, h.date.c_str(), h.from.c_str(), h.to.c_str(), h.cc.c_str(),
+                     h.subject.c_str());
 
     MimePart* outerHtml = FindTextPart(true);
     MimePart* outerPlain = FindTextPart(false);

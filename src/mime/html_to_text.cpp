@@ -72,8 +72,10 @@ void HtmlToText(const CString& html, CString& result) {
         } else if (!skipping && c != '\r' && c != '\n') {
             if (c == '&') {
                 // Entities go without replacement, recognised by where their ";" stands.
-                if (i + 3 < length && in[i + 3] == ';') i += 3;
-                else if (i + 5 < length && in[i + 5] == ';') i += 5;
+                if (i + 3 < length && in[i + 3] == ';')
+                    i += 3;
+                else if (i + 5 < length && in[i + 5] == ';')
+                    i += 5;
             } else {
                 out += c;
             }
@@ -86,6 +88,8 @@ void HtmlToText(const CString& html, CString& result) {
             }
         }
     }
-    if (tagSeen) result = CString(std::move(out));
-    else result = html;
+    if (tagSeen)
+        result = CString(std::move(out));
+    else
+        result = html;
 }

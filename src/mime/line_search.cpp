@@ -23,7 +23,8 @@ int MimeParser::FindLastBoundaryLine(int from, const CString& text) const {
     const NoCaseFinder finder(text.view());
     for (int i = m_lineEnd - 1; i >= std::max(from, 0); --i) {
         const CString& line = (*m_lines)[i];
-        if (line.GetLength() >= text.GetLength() ? finder.In(line.view()) : finder.NeedleContains(line.view()))
+        if (line.GetLength() >= text.GetLength() ? finder.In(line.view())
+                                                 : finder.NeedleContains(line.view()))
             return i;
     }
     return m_lineEnd - 1;
@@ -61,7 +62,8 @@ CString MimeParser::JoinLines(int first, int end, bool withoutBreaks) const {
     if (first >= end) return CString();
     // Sized once, filled once: linear in the part however many lines it has.
     size_t total = 0;
-    for (int i = first; i < end; ++i) total += static_cast<size_t>((*m_lines)[i].GetLength()) + (withoutBreaks ? 0 : 1);
+    for (int i = first; i < end; ++i)
+        total += static_cast<size_t>((*m_lines)[i].GetLength()) + (withoutBreaks ? 0 : 1);
     std::string text;
     text.reserve(total);
     for (int i = first; i < end; ++i) {

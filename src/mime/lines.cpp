@@ -14,7 +14,8 @@ int SplitMessageLines(std::string_view text, CStringArray& lines, std::string_vi
     size_t pos = 0;
     while (pos < text.size()) {
         const void* hit = std::memchr(text.data() + pos, '\r', text.size() - pos);
-        const size_t cr = hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : text.size();
+        const size_t cr =
+            hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : text.size();
         lines.Add(CString(text.substr(pos, cr - pos)));
         pos = cr + 2;  // the CR and the one character after it
     }

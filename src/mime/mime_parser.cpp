@@ -11,7 +11,8 @@
 namespace {
 
 // The part headers the parser knows, in matching order.
-constexpr const char* PartHeaderTable[3] = {"Content-Disposition:", "Content-Type:", "Content-Transfer-Encoding:"};
+constexpr const char* PartHeaderTable[3] = {
+    "Content-Disposition:", "Content-Type:", "Content-Transfer-Encoding:"};
 constexpr int kDisposition = 0;
 constexpr int kContentType = 1;
 
@@ -135,9 +136,12 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
         }
 
         DecodeEncodedWord(value);
-        if (index == kDisposition) part.disposition = value;
-        else if (index == kContentType) part.contentType = value;
-        else part.transferEncoding = value;
+        if (index == kDisposition)
+            part.disposition = value;
+        else if (index == kContentType)
+            part.contentType = value;
+        else
+            part.transferEncoding = value;
         stored = true;
         if (lastLine) break;
     }

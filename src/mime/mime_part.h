@@ -16,11 +16,12 @@ struct MimePart {
 
 // Named, and disposed "attachment" or "inline".
 inline bool IsAttachmentPart(const MimePart& part) {
-    return !part.fileName.IsEmpty() &&
-           (ContainsNoCase("attachment", part.disposition.view()) || ContainsNoCase("inline", part.disposition.view()));
+    return !part.fileName.IsEmpty() && (ContainsNoCase("attachment", part.disposition.view()) ||
+                                        ContainsNoCase("inline", part.disposition.view()));
 }
 
 // Unnamed, and of the wanted text type.
 inline bool IsTextPart(const MimePart& part, bool wantHtml) {
-    return part.fileName.IsEmpty() && ContainsNoCase(wantHtml ? "text/html" : "text/plain", part.contentType.view());
+    return part.fileName.IsEmpty() &&
+           ContainsNoCase(wantHtml ? "text/html" : "text/plain", part.contentType.view());
 }

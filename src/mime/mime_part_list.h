@@ -27,7 +27,9 @@ public:
     const Node* Head() const { return m_head; }
     const Node* Tail() const { return m_tail; }
     // The node after node, or null once the tail has been passed.
-    const Node* After(const Node* node) const { return node == nullptr || node == m_tail ? nullptr : node->next; }
+    const Node* After(const Node* node) const {
+        return node == nullptr || node == m_tail ? nullptr : node->next;
+    }
 
 private:
     int32_t m_count = 0;

@@ -39,7 +39,8 @@ bool MimeParser::IsDuplicateAttachment(const MimePart& part) const {
     const auto [first, last] = m_attachmentIndex.equal_range(AttachmentKey(part));
     for (auto it = first; it != last; ++it) {
         const MimePart& listed = *it->second;
-        if (listed.contentType == part.contentType && listed.boundary == part.boundary && listed.body == part.body)
+        if (listed.contentType == part.contentType && listed.boundary == part.boundary &&
+            listed.body == part.body)
             return true;
     }
     return false;

@@ -29,7 +29,7 @@ public:
 private:
     bool ScanWithTable(std::string_view text) const;
 
-    std::string_view m_needle;  // folded as it is compared
-    uint8_t m_skip[256];  // Horspool shifts, capped: a shorter shift is still safe
+    std::string_view m_needle;         // folded as it is compared
+    uint8_t m_skip[256];               // Horspool shifts, capped: a shorter shift is still safe
     mutable std::vector<int> m_table;  // built on first need
 };

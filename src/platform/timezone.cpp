@@ -35,8 +35,10 @@ public:
     // [+-]hh[:mm[:ss]] in seconds; hours up to maxHours.
     bool Seconds(int maxHours, int32_t& value) {
         int sign = 1;
-        if (Take('-')) sign = -1;
-        else Take('+');
+        if (Take('-'))
+            sign = -1;
+        else
+            Take('+');
         int32_t parts[3] = {0, 0, 0};
         for (int i = 0; i < 3; ++i) {
             if (i > 0 && !Take(':')) break;
@@ -124,7 +126,8 @@ bool ZoneFileRule(const std::string& path, std::string& rule) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
     const std::string data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (data.size() < 6 || data.compare(0, 4, "TZif") != 0 || data[4] < '2' || data.back() != '\n') return false;
+    if (data.size() < 6 || data.compare(0, 4, "TZif") != 0 || data[4] < '2' || data.back() != '\n')
+        return false;
     const size_t start = data.rfind('\n', data.size() - 2);
     if (start == std::string::npos) return false;
     rule = data.substr(start + 1, data.size() - start - 2);

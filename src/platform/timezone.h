@@ -9,7 +9,7 @@
 // of the month); otherwise an absolute date in wYear.
 struct ZoneTransition {
     uint16_t wYear = 0;
-    uint16_t wMonth = 0;  // 0: no transition
+    uint16_t wMonth = 0;      // 0: no transition
     uint16_t wDayOfWeek = 0;  // 0 = Sunday
     uint16_t wDay = 0;
     uint16_t wHour = 0;
@@ -30,8 +30,8 @@ struct TimeZoneInformation {
 // Documented values of the zone query; the period in force is not told apart here (callers
 // work it out from the transition dates), so a zone with daylight saving answers Standard.
 enum class TimeZoneId : uint32_t {
-    Unknown = 0,   // the zone has no daylight saving
-    Standard = 1,  // the zone has daylight saving
+    Unknown = 0,            // the zone has no daylight saving
+    Standard = 1,           // the zone has daylight saving
     Invalid = 0xFFFFFFFFu,  // no rule could be read
 };
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "mime/boundary_registry.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,14 +30,11 @@ TEST(BoundaryRegistryTest, MatchesWhenLineAndEntryContainOneAnother) {
         const char* line;
         bool matches;
     } cases[] = {
-        {"--NextPart_42", true},       // the line holds the entry
-        {"--nextpart_42--", true},     // without regard to case
-        {"NextPart_42", true},         // equal
-        {"Part_4", true},              // the entry holds the shorter line
-        {"part_4", true},
-        {"NextPart_43", false},
-        {"--NextPart_4", false},
-        {"", false},
+        {"--NextPart_42", true},    // the line holds the entry
+        {"--nextpart_42--", true},  // without regard to case
+        {"NextPart_42", true},      // equal
+        {"Part_4", true},           // the entry holds the shorter line
+        {"part_4", true},          {"NextPart_43", false}, {"--NextPart_4", false}, {"", false},
     };
     for (const Case& c : cases) EXPECT_EQ(r.MatchesRegisteredBoundary(c.line), c.matches) << c.line;
     BoundaryRegistry empty;

@@ -1,6 +1,7 @@
+#include "mime/date_parse.h"
+
 #include <gtest/gtest.h>
 
-#include "mime/date_parse.h"
 #include "zone_guard.h"
 
 namespace {
@@ -12,7 +13,8 @@ struct DateCase {
 
 void ExpectDates(const char* tz, LocalZoneOffsets zone, std::initializer_list<DateCase> cases) {
     ZoneGuard pin(tz);
-    for (const DateCase& c : cases) EXPECT_EQ(ParseDateIn(c.text, false, zone), c.expected) << tz << ": " << c.text;
+    for (const DateCase& c : cases)
+        EXPECT_EQ(ParseDateIn(c.text, false, zone), c.expected) << tz << ": " << c.text;
 }
 
 TEST(ParseDateTest, AtUtc) {
@@ -64,7 +66,8 @@ TEST(ParseDateTest, ZoneArithmeticEastWestSouth) {
 
 TEST(ParseDateTest, Epoch1904AndTextForm) {
     ZoneGuard pin("UTC0");
-    EXPECT_EQ(static_cast<uint32_t>(ParseDate("12 Jan 2004 10:00:00 GMT", true)), 1073901600u + kEpoch1904Offset);
+    EXPECT_EQ(static_cast<uint32_t>(ParseDate("12 Jan 2004 10:00:00 GMT", true)),
+              1073901600u + kEpoch1904Offset);
     EXPECT_EQ(ParseDate("12 Jan 2004 10:00:00 +0100", false), 1073898000);
     CTime time(77);
     EXPECT_FALSE(ParseDateText(time, ""));
@@ -80,7 +83,8 @@ TEST(LocalZoneTest, StandardOffsetHasTheRightSignOnBothSides) {
     struct Case {
         const char* tz;
         int32_t east;
-    } cases[] = {{"UTC0", 0}, {kZoneEast, 3600}, {kZoneWest, -18000}, {kZoneSouth, 36000}, {"<+0530>-5:30", 19800}};
+    } cases[] = {
+        {"UTC0", 0}, {kZoneEast, 3600}, {kZoneWest, -18000}, {kZoneSouth, 36000}, {"<+0530>-5:30", 19800}};
     for (const Case& c : cases) {
         ZoneGuard pin(c.tz);
         EXPECT_EQ(CurrentLocalZone().standardOffsetEast, c.east) << c.tz;
@@ -104,8 +108,10 @@ TEST(LocalZoneTest, DaylightBiasNowFollowsTheRules) {
     const int32_t bias = DaylightBiasNow();
     // Away from the transition days the C library agrees on whether daylight saving is in force.
     const bool transitionDay = (local.tm_mon == 2 || local.tm_mon == 9) && local.tm_mday >= 25;
-    if (!transitionDay) EXPECT_EQ(bias, local.tm_isdst > 0 ? 3600 : 0);
-    else EXPECT_TRUE(bias == 0 || bias == 3600);
+    if (!transitionDay)
+        EXPECT_EQ(bias, local.tm_isdst > 0 ? 3600 : 0);
+    else
+        EXPECT_TRUE(bias == 0 || bias == 3600);
 }
 
 TimeZoneInformation Rules(const char* rule, int year = 2024) {
@@ -121,10 +127,13 @@ TEST(DaylightBiasOnTest, TransitionDaysCountAsTheNewPeriod) {
         int month, day, weekday;
         int32_t bias;
     } cases[] = {
-        {1, 15, 1, 0},    {7, 1, 1, 3600},  {3, 30, 6, 0},  {3, 31, 0, 3600},  // 2024: last Sunday of March is the 31st
-        {10, 26, 6, 3600}, {10, 27, 0, 0},  {11, 1, 5, 0},  {12, 31, 2, 0},
+        {1, 15, 1, 0},     {7, 1, 1, 3600},
+        {3, 30, 6, 0},     {3, 31, 0, 3600},  // 2024: last Sunday of March is the 31st
+        {10, 26, 6, 3600}, {10, 27, 0, 0},
+        {11, 1, 5, 0},     {12, 31, 2, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(DaylightBiasOn(east, c.month, c.day, c.weekday), c.bias) << c.month << "/" << c.day;
+    for (const Case& c : cases)
+        EXPECT_EQ(DaylightBiasOn(east, c.month, c.day, c.weekday), c.bias) << c.month << "/" << c.day;
 
     const TimeZoneInformation south = Rules(kZoneSouth);
     for (int month = 1; month <= 12; ++month) EXPECT_EQ(DaylightBiasOn(south, month, 15, 0), 0) << month;
@@ -156,7 +165,8 @@ TEST(IsOnOrAfterTransitionTest, Table) {
         {11, 0, 0, 24, 0, true}, {11, 0, 6, 23, 9, false},  // other occurrences mean the last one
     };
     for (const Case& c : cases)
-        EXPECT_EQ(IsOnOrAfterTransition(c.month, c.transitionWeekday, c.todayWeekday, c.today, c.occurrence), c.expected)
+        EXPECT_EQ(IsOnOrAfterTransition(c.month, c.transitionWeekday, c.todayWeekday, c.today, c.occurrence),
+                  c.expected)
             << c.month << "/" << c.today << " occurrence " << c.occurrence;
 }
 

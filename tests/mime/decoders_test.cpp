@@ -86,7 +86,8 @@ TEST(Base64DecodeTest, FastAndSlowPathsAgreeOnEveryAlignment) {
     static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string encoded;
     for (size_t i = 0; i + 3 <= plain.size(); i += 3) {
-        const unsigned v = static_cast<unsigned char>(plain[i]) << 16 | static_cast<unsigned char>(plain[i + 1]) << 8 |
+        const unsigned v = static_cast<unsigned char>(plain[i]) << 16 |
+                           static_cast<unsigned char>(plain[i + 1]) << 8 |
                            static_cast<unsigned char>(plain[i + 2]);
         for (int s = 18; s >= 0; s -= 6) encoded += kAlphabet[(v >> s) & 63];
     }
@@ -110,7 +111,10 @@ TEST(Utf8ToAnsiTest, Table) {
         {"two consecutive two-byte characters", "\xC3\xA4\xC3\xB6", "\xE4\xF6"},
         {"three-byte euro sign", "\xE2\x82\xAC 5", "\x80 5"},
         {"three-byte quotes", "\xE2\x80\x9Cx\xE2\x80\x9D", "\x93x\x94"},
-        {"three-byte character the code page lacks", "a\xE4\xB8\xAD" "b", "a?b"},
+        {"three-byte character the code page lacks",
+         "a\xE4\xB8\xAD"
+         "b",
+         "a?b"},
         {"four-byte character keeps low 16 bits", "\xF0\x9F\x98\x80!", "?!"},
         {"four-byte character whose low bits are a letter", "\xF0\x90\x81\x81", "A"},
         {"truncated sequence before ascii", "\xC3x", "\x03x"},
@@ -119,7 +123,10 @@ TEST(Utf8ToAnsiTest, Table) {
         {"combining acute composes", "e\xCC\x81t\xC3\xA9", "\xE9t\xE9"},
         {"combining mark on a letter without composite is dropped", "q\xCC\x81", "q"},
         {"combining mark alone is dropped", "\xCC\x81x", "x"},
-        {"overlong zero ends nothing", "a\xC0\x80" "b", "ab"},
+        {"overlong zero ends nothing",
+         "a\xC0\x80"
+         "b",
+         "ab"},
         {"empty", "", ""},
     };
     for (const TextCase& c : cases) EXPECT_EQ(Ansi(c.in), c.out) << c.name;

@@ -19,7 +19,8 @@ struct Parsed {
 
     explicit Parsed(const std::string& lfText) : lines(LinesOf(Crlf(lfText))) {
         EXPECT_TRUE(parser.Parse(0, lines.GetSize(), lines, true));
-        for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n)) parts.push_back(n->part);
+        for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n))
+            parts.push_back(n->part);
     }
 };
 
@@ -31,7 +32,8 @@ Subject: Inner
 )";
 
 const char kTextBlock[] =
-    "\r\n\r\nDate: Mon, 12 Jan 2004 10:00:00 +0100\r\nFrom: inner@y\r\nTo: t@z\r\ncc: c@z\r\nSubject: Inner\r\n\r\n";
+    "\r\n\r\nDate: Mon, 12 Jan 2004 10:00:00 +0100\r\nFrom: inner@y\r\nTo: t@z\r\ncc: c@z\r\nSubject: "
+    "Inner\r\n\r\n";
 const char kHtmlBlock[] =
     "<BR><BR><B>Date:</B> Mon, 12 Jan 2004 10:00:00 +0100<BR><B>From:</B> inner@y<BR><B>To:</B> t@z<BR>"
     "<B>cc:</B> c@z<BR><B>Subject:</B> Inner<BR><BR>";
@@ -49,7 +51,8 @@ See below=3A
 --==fwd-plain==
 Content-Type: message/rfc822
 
-)") + kInnerHeaders + R"(
+)") + kInnerHeaders +
+             R"(
 Inner text.
 --==fwd-plain==--
 )");
@@ -77,14 +80,16 @@ Content-Type: text/html
 --==fwd-html-o==
 Content-Type: message/rfc822
 
-)") + kInnerHeaders + R"(Content-Type: text/html
+)") + kInnerHeaders +
+             R"(Content-Type: text/html
 
 <p>Inner <b>html</b></p>
 --==fwd-html-o==--
 )");
     ASSERT_EQ(m.parts.size(), 3u);
     EXPECT_EQ(m.parts[0]->body, std::string("Plain outer.\n") + kTextBlock + "Inner html\n ");
-    EXPECT_EQ(m.parts[1]->body, std::string("<p>Html outer.</p>\n") + kHtmlBlock + "<p>Inner <b>html</b></p>\n");
+    EXPECT_EQ(m.parts[1]->body,
+              std::string("<p>Html outer.</p>\n") + kHtmlBlock + "<p>Inner <b>html</b></p>\n");
 }
 
 TEST(EmbeddedMessageTest, PlainForwardIntoHtmlOnlyOuterUsesTheTextBlock) {
@@ -97,7 +102,8 @@ Content-Type: text/html
 --==fwd-into-html==
 Content-Type: message/rfc822
 
-)") + kInnerHeaders + R"(
+)") + kInnerHeaders +
+             R"(
 Inner plain.
 --==fwd-into-html==--
 )");
@@ -115,7 +121,8 @@ Outer.
 --==fwd-att-o==
 Content-Type: message/rfc822
 
-)") + kInnerHeaders + R"(Content-Type: multipart/mixed; boundary="==fwd-att-i=="
+)") + kInnerHeaders +
+             R"(Content-Type: multipart/mixed; boundary="==fwd-att-i=="
 
 --==fwd-att-i==
 Content-Type: text/plain
@@ -153,7 +160,8 @@ TEST(EmbeddedMessageTest, ForwardWithoutEnclosingTextIsDropped) {
 --==fwd-alone==
 Content-Type: message/rfc822
 
-)") + kInnerHeaders + R"(
+)") + kInnerHeaders +
+             R"(
 Lost text.
 --==fwd-alone==--
 )");
@@ -202,7 +210,8 @@ TEST(MimeCorpusTest, SampleMessagesParseAndDecode) {
     for (auto it = std::filesystem::recursive_directory_iterator(root, error);
          !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (it->is_regular_file() && (name.ends_with(".raw") || name.ends_with(".msg") || name.ends_with(".eml")))
+        if (it->is_regular_file() &&
+            (name.ends_with(".raw") || name.ends_with(".msg") || name.ends_with(".eml")))
             files.push_back(it->path().string());
     }
     if (files.empty()) GTEST_SKIP() << "no sample corpus at " << root;

@@ -1,8 +1,9 @@
+#include "mime/header_fields.h"
+
 #include <gtest/gtest.h>
 
 #include "header_test_util.h"
 #include "mime/encoded_word.h"
-#include "mime/header_fields.h"
 #include "mime/text_match.h"
 
 namespace {
@@ -155,7 +156,8 @@ TEST(DecodeEncodedWordTest, Table) {
         {"base64 utf-8", "=?UTF-8?B?w6l0w6k=?=", "\xE9t\xE9"},
         {"base64 lower utf-8", "=?utf-8?b?w6l0w6k=?=", "\xE9t\xE9"},
         {"mixed-case charset is not utf-8", "=?Utf-8?B?w6k=?=", "\xC3\xA9"},
-        {"q other charset with prefix and suffix", "Re: =?iso-8859-1?Q?caf=E9_au_lait?= !", "Re: caf\xE9_au_lait !"},
+        {"q other charset with prefix and suffix", "Re: =?iso-8859-1?Q?caf=E9_au_lait?= !",
+         "Re: caf\xE9_au_lait !"},
         {"q final encoded byte is cut", "=?iso-8859-1?Q?caf=E9?=", "caf"},
         {"utf-8 converts prefix and suffix too", "\xC3\xA9 =?utf-8?Q?x?= \xC3\xA9", "\xE9 x \xE9"},
         {"two words: second stays", "=?utf-8?Q?a?= =?utf-8?Q?b?=", "a =?utf-8?Q?b?="},

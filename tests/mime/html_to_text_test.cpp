@@ -1,8 +1,8 @@
+#include "mime/html_to_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "mime/html_to_text.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ TEST(HtmlToTextTest, Table) {
         {"self-closing or attributed break gives nothing", "a<br/>b<br >c<br class=x>d", "abcd"},
         {"closing paragraph with attributes gives nothing", "a</p class=x>b", "ab"},
         {"title text stays, then a line feed", "<html><title>Hi</title><body>x</body>", "Hi\nx"},
-        {"script content dropped whatever tags stand between", "a<script type=x>if (1 < 2) <b>x</b> y > z;</script>b",
-         "ab"},
+        {"script content dropped whatever tags stand between",
+         "a<script type=x>if (1 < 2) <b>x</b> y > z;</script>b", "ab"},
         {"script closing tag in capitals", "a<SCRIPT>x</SCRIPT>b", "ab"},
         {"style sheets are not dropped", "<style>p {color: red}</style>t", "p {color: red}t"},
         {"nbsp and lt vanish", "<b>a&nbsp;b&lt;c</b>", "abc"},

@@ -1,9 +1,9 @@
+#include "mime/lines.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "mime/lines.h"
 
 namespace {
 

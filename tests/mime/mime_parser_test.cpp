@@ -1,3 +1,5 @@
+#include "mime/mime_parser.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,7 +7,6 @@
 
 #include "header_test_util.h"
 #include "mime/boundary_registry.h"
-#include "mime/mime_parser.h"
 
 namespace {
 
@@ -18,12 +19,14 @@ struct Parsed {
 
     explicit Parsed(const std::string& lfText, int end = -1) : lines(LinesOf(Crlf(lfText))) {
         EXPECT_TRUE(parser.Parse(0, end < 0 ? lines.GetSize() : end, lines, true));
-        for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n)) parts.push_back(n->part);
+        for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n))
+            parts.push_back(n->part);
     }
     std::vector<std::string> Attachments() const {
         std::vector<std::string> names;
         const MimePartList::Node* cursor = nullptr;
-        for (MimePart* a = parser.FirstAttachment(cursor); a; a = parser.NextAttachment(cursor)) names.push_back(a->fileName.str());
+        for (MimePart* a = parser.FirstAttachment(cursor); a; a = parser.NextAttachment(cursor))
+            names.push_back(a->fileName.str());
         EXPECT_EQ(cursor, nullptr);
         return names;
     }
@@ -139,13 +142,17 @@ std::string TwoSameAttachments(const char* firstDisposition, const char* tag) {
     for (const char* d : {firstDisposition, "attachment"})
         text += "--" + b + "\nContent-Type: image/png; name=\"a.png\"\nContent-Disposition: " + d +
                 "; filename=\"a.png\"\n\nSAME\n";
-    return text + "--" + b + "\nContent-Type: image/png\nContent-Disposition: attachment; filename=\"b.png\"\n\nOTHER\n--" + b + "--\n";
+    return text + "--" + b +
+           "\nContent-Type: image/png\nContent-Disposition: attachment; filename=\"b.png\"\n\nOTHER\n--" + b +
+           "--\n";
 }
 
 TEST(MimeParserTest, DuplicateAttachmentsOnlyWhenTheFirstIsExactlyAttachment) {
     EXPECT_EQ(Parsed(TwoSameAttachments("attachment", "exact")).Attachments(), (Names{"a.png", "b.png"}));
-    EXPECT_EQ(Parsed(TwoSameAttachments("Attachment", "capital")).Attachments(), (Names{"a.png", "a.png", "b.png"}));
-    EXPECT_EQ(Parsed(TwoSameAttachments("inline", "inline")).Attachments(), (Names{"a.png", "a.png", "b.png"}));
+    EXPECT_EQ(Parsed(TwoSameAttachments("Attachment", "capital")).Attachments(),
+              (Names{"a.png", "a.png", "b.png"}));
+    EXPECT_EQ(Parsed(TwoSameAttachments("inline", "inline")).Attachments(),
+              (Names{"a.png", "a.png", "b.png"}));
 }
 
 TEST(MimeParserTest, BoundaryTextInsideABodyLineEndsThePart) {
@@ -223,7 +230,9 @@ R0g=
 }
 
 TEST(MimeParserTest, PartHeaderOnTheLastLineIsItsOwnBody) {
-    Parsed m("Content-Type: multipart/mixed; boundary=\"==last-line==\"\n\n--==last-line==\nContent-Type: text/plain\n");
+    Parsed m(
+        "Content-Type: multipart/mixed; boundary=\"==last-line==\"\n\n--==last-line==\nContent-Type: "
+        "text/plain\n");
     ASSERT_EQ(m.parts.size(), 1u);
     EXPECT_EQ(m.parts[0]->contentType, "text/plain");
     EXPECT_EQ(m.parts[0]->body, "Content-Type: text/plain\n");
@@ -231,13 +240,15 @@ TEST(MimeParserTest, PartHeaderOnTheLastLineIsItsOwnBody) {
 
 TEST(MimeParserTest, TruncatedPartThatEndsWhereItBeganEndsTheWalk) {
     // The header on the last line also holds the boundary: its end search lands on itself.
-    Parsed m("Content-Type: multipart/mixed; boundary=\"==stuck-b==\"\n\n--==stuck-b==\n"
-             "Content-Type: text/plain; x=\"==stuck-b==\"\n");
+    Parsed m(
+        "Content-Type: multipart/mixed; boundary=\"==stuck-b==\"\n\n--==stuck-b==\n"
+        "Content-Type: text/plain; x=\"==stuck-b==\"\n");
     ASSERT_EQ(m.parts.size(), 2u);
     EXPECT_EQ(m.parts[0]->body, "");
-    Parsed nested("Content-Type: multipart/mixed; boundary=\"==stuck-o==\"\n\n--==stuck-o==\n"
-                  "Content-Type: multipart/alternative; boundary=\"==stuck-i==\"\n\n--==stuck-i==\n"
-                  "Content-Type: text/plain; x=\"==stuck-i==\"\n");
+    Parsed nested(
+        "Content-Type: multipart/mixed; boundary=\"==stuck-o==\"\n\n--==stuck-o==\n"
+        "Content-Type: multipart/alternative; boundary=\"==stuck-i==\"\n\n--==stuck-i==\n"
+        "Content-Type: text/plain; x=\"==stuck-i==\"\n");
     EXPECT_GE(nested.parts.size(), 2u);
     EXPECT_FALSE(BoundaryRegistry::Module().Contains("==stuck-i=="));
 }
@@ -311,7 +322,8 @@ TEST(MimeParserTest, HostileNestingEndsWithoutExhaustingTheStack) {
     for (int i = 0; i < levels; ++i) {
         std::snprintf(name, sizeof name, "deep-%04d-x", i + 1);
         std::snprintf(name + 16, 16, "%04d", i);
-        text += "--deep-" + std::string(name + 16) + "-x\nContent-Type: multipart/mixed; boundary=\"" + name + "\"\n\n";
+        text += "--deep-" + std::string(name + 16) + "-x\nContent-Type: multipart/mixed; boundary=\"" + name +
+                "\"\n\n";
     }
     std::snprintf(name, sizeof name, "--deep-%04d-x", levels);
     text += std::string(name) + "\nContent-Type: text/plain\n\nleaf\n";

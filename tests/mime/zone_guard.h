@@ -14,8 +14,10 @@ public:
         tzset();
     }
     ~ZoneGuard() {
-        if (m_old) setenv("TZ", m_old->c_str(), 1);
-        else unsetenv("TZ");
+        if (m_old)
+            setenv("TZ", m_old->c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
     ZoneGuard(const ZoneGuard&) = delete;

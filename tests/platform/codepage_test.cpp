@@ -1,9 +1,9 @@
+#include "platform/codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "platform/codepage.h"
 
 namespace {
 

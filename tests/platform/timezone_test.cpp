@@ -1,12 +1,12 @@
+#include "platform/timezone.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
-#include <unistd.h>
-
-#include "platform/timezone.h"
 
 namespace {
 
@@ -71,8 +71,10 @@ public:
         tzset();
     }
     ~TzEnv() {
-        if (m_old) setenv("TZ", m_old->c_str(), 1);
-        else unsetenv("TZ");
+        if (m_old)
+            setenv("TZ", m_old->c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
