@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host_journal.h"
 #include "hostkit.h"
 #include "net/transport_waits.h"
 #include "scripted_server.h"
@@ -69,16 +70,9 @@ protected:
     void Verify() {
         verified = true;
         client.Disconnect();
-        const scripted::Outcome outcome = server.Finish();
-        EXPECT_TRUE(outcome.ok) << outcome.failure;
-        EXPECT_EQ(scripted::Printable(outcome.received), scripted::Printable(expected));
+        EXPECT_TRUE(scripted::PlayedExactly(server.Finish(), expected));
     }
-    std::vector<std::string> LogLines() const {
-        std::vector<std::string> lines;
-        for (int i = 0; i < HostKit_CallCount(); ++i)
-            if (std::string(HostKit_Call(i)->function) == "MLOGAdd") lines.push_back(HostKit_Call(i)->text);
-        return lines;
-    }
+    std::vector<std::string> LogLines() const { return scripted::JournalTexts("MLOGAdd"); }
 
     scripted::Server server;
     SmtpClient client;
