@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "mime/boundary_registry.h"
+#include "mime/line_gram_index.h"
 #include "mime/mime_parser.h"
 #include "mime/text_match.h"
 
@@ -10,12 +11,27 @@ int MimeParser::FindLineContaining(int from, const CString& text) const {
     // A container whose boundary never comes is searched for again by its walk: the last
     // search that found nothing answers for any later start.
     if (m_missingFrom >= 0 && from >= m_missingFrom && text == m_missingText) return -1;
-    const NoCaseFinder finder(text.view());
-    for (int i = std::max(from, 0); i < m_lineEnd; ++i)
-        if (finder.In((*m_lines)[i].view())) return i;
-    m_missingText = text;
-    m_missingFrom = std::max(from, 0);
-    return -1;
+    from = std::max(from, 0);
+    int found = -1;
+    if (m_gramIndex && LineGramIndex::Usable(text.view())) {
+        found = m_gramIndex->FindLineContaining(from, text.view());
+    } else {
+        const NoCaseFinder finder(text.view());
+        for (int i = from; i < m_lineEnd && found < 0; ++i)
+            if (finder.In((*m_lines)[i].view())) found = i;
+        if (found < 0) {
+            // Boundaries that never come, one per part, would cost a scan of the rest of the
+            // message each: once failed scans have cost twice the range, an index takes over.
+            m_failedScanLines += m_lineEnd - from;
+            if (!m_gramIndex && m_failedScanLines > 2 * static_cast<int64_t>(m_lineEnd))
+                m_gramIndex = std::make_unique<LineGramIndex>(*m_lines, m_lineEnd);
+        }
+    }
+    if (found < 0) {
+        m_missingText = text;
+        m_missingFrom = from;
+    }
+    return found;
 }
 
 int MimeParser::FindLastBoundaryLine(int from, const CString& text) const {

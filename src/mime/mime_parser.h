@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mime/header_fields.h"
+#include "mime/line_gram_index.h"
 #include "mime/mime_part.h"
 #include "mime/mime_part_list.h"
 #include "platform/cstring.h"
@@ -80,4 +81,6 @@ private:
     mutable int m_emptyAt = -1;
     mutable CString m_missingText;
     mutable int m_missingFrom = -1;
+    mutable int64_t m_failedScanLines = 0;
+    mutable std::unique_ptr<LineGramIndex> m_gramIndex;
 };
