@@ -10,6 +10,9 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_FUZZ=ON \
 cmake --build build-fuzz -j "$(nproc)"
 shopt -s nullglob
 targets=(build-fuzz/fuzz/fuzz_*)
+# Kernels without 32-bit support run the i386 targets under the user-mode emulator.
+run=()
+if [ ${#targets[@]} -gt 0 ] && ! "${targets[0]}" -runs=0 >/dev/null 2>&1; then run=(qemu-i386); fi
 if [ "$mode" = smoke ]; then
     for t in "${targets[@]}"; do
         name=$(basename "$t")
@@ -17,7 +20,7 @@ if [ "$mode" = smoke ]; then
         work=$(mktemp -d)
         [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
         echo "fuzz smoke: $name"
-        "$t" -max_total_time=10 -max_len=65536 -rss_limit_mb=1536 "$work" >"$work.log" 2>&1 \
+        "${run[@]}" "$t" -max_total_time=10 -max_len=65536 -rss_limit_mb=1536 "$work" >"$work.log" 2>&1 \
             || { tail -n 40 "$work.log"; exit 1; }
         rm -rf "$work" "$work.log"
     done
@@ -25,5 +28,5 @@ else
     name=$2; seconds=${3:-300}
     mkdir -p "fuzz/corpus-$name"
     seeds=fuzz/seeds/${name#fuzz_}
-    "build-fuzz/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=1536 "fuzz/corpus-$name" ${seeds:+$( [ -d "$seeds" ] && echo "$seeds")}
+    "${run[@]}" "build-fuzz/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=1536 "fuzz/corpus-$name" ${seeds:+$( [ -d "$seeds" ] && echo "$seeds")}
 fi
