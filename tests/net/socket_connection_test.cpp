@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <sys/time.h>
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "hostkit.h"
 #include "net_test_util.h"
@@ -73,6 +76,24 @@ TEST(SocketStates, CallsOutOfOrderReportTheirCodes) {
     EXPECT_TRUE(socket.Close());
     // Success leaves the last failure text in place.
     EXPECT_EQ(socket.LastError(), "The socket has not been intitialized");
+}
+
+// No descriptor left for a new socket.
+TEST(SocketConnect, ExhaustedDescriptorsAreSocketFailed) {
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    std::vector<int> filler;
+    const rlimit low{128, limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    for (int fd = dup(0); fd >= 0; fd = dup(0)) filler.push_back(fd);
+    SocketConnection socket(Loopback(143));
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
+    const SocketResult result = socket.Connect();
+    for (int fd : filler) close(fd);
+    setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_EQ(result, SocketResult::SocketFailed);
+    EXPECT_EQ(socket.LastError(), "Creation of the socket failed.");
+    EXPECT_FALSE(socket.IsConnected());
 }
 
 TEST(SocketConnect, RefusedConnectionIsConnectFailed) {
