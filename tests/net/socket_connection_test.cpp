@@ -80,14 +80,14 @@ TEST(SocketStates, CallsOutOfOrderReportTheirCodes) {
 
 // No descriptor left for a new socket.
 TEST(SocketConnect, ExhaustedDescriptorsAreSocketFailed) {
+    SocketConnection socket(Loopback(143));
+    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
     std::vector<int> filler;
     const rlimit low{128, limit.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
     for (int fd = dup(0); fd >= 0; fd = dup(0)) filler.push_back(fd);
-    SocketConnection socket(Loopback(143));
-    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
     const SocketResult result = socket.Connect();
     for (int fd : filler) close(fd);
     setrlimit(RLIMIT_NOFILE, &limit);
