@@ -169,15 +169,15 @@ TimeZoneId ReadLocalZone(const char* tz, int year, TimeZoneInformation& info) {
     if (tz == nullptr) {
         fromFile = ZoneFileRule("/etc/localtime", rule);
     } else {
-        std::string_view spec(tz);
-        if (!spec.empty() && spec[0] == ':') spec.remove_prefix(1);
+        std::string_view zone(tz);
+        if (!zone.empty() && zone[0] == ':') zone.remove_prefix(1);
         bool daylight = false;
-        if (!spec.empty() && ParsePosixZoneRule(spec, year, info, daylight))
+        if (!zone.empty() && ParsePosixZoneRule(zone, year, info, daylight))
             return daylight ? TimeZoneId::Standard : TimeZoneId::Unknown;
         // A name that climbs out of the zone directory is not a zone.
-        if (!spec.empty() && spec.find("..") == std::string_view::npos) {
+        if (!zone.empty() && zone.find("..") == std::string_view::npos) {
             const std::string path =
-                spec[0] == '/' ? std::string(spec) : "/usr/share/zoneinfo/" + std::string(spec);
+                zone[0] == '/' ? std::string(zone) : "/usr/share/zoneinfo/" + std::string(zone);
             fromFile = ZoneFileRule(path, rule);
         }
     }
