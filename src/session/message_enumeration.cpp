@@ -1,7 +1,7 @@
 // How the host learns which messages a folder holds: ids with read state (GetMsgIds), header
 // records from the listing's status records (GetMsgHeaders), and the whole Inbox (GetAllMsgs).
+#include <exception>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "imap/message_retrieval.h"
@@ -81,8 +81,8 @@ int32_t ImapSession::GetMsgHeaders(FolderRef folder, MailMsg*** records, uint32_
     std::vector<uint32_t> uids;
     try {
         uids.reserve(static_cast<size_t>(n));
-    } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
+    } catch (const std::exception&) {
+        return kOutOfMemory;  // a count beyond what the address space holds
     }
     // Ids of another form than a UID match no status record.
     for (int32_t i = 0; i < n; ++i) {

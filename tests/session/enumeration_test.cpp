@@ -2,6 +2,8 @@
 // without server traffic, and the whole Inbox at once.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "session_script.h"
 
 namespace {
@@ -133,6 +135,10 @@ TEST_F(EnumerationTest, EmptyFolderAndUnknownFoldersLeaveTheHostsArrayAlone) {
     const MessageIdRef* ids[] = {&id.ref};
     const int32_t one = 1, none = 0;
     EXPECT_EQ(session.GetMsgHeaders(&nope, &records, &count, ids, &one), 16);
+    // Counts no array can have are refused before the host's ids are read.
+    const int32_t negative = -1, absurd = INT32_MAX;
+    EXPECT_EQ(session.GetMsgHeaders(nullptr, &records, &count, ids, &negative), 16);
+    EXPECT_EQ(session.GetMsgHeaders(nullptr, &records, &count, ids, &absurd), 16);
     count = 99;
     EXPECT_EQ(session.GetMsgHeaders(&nope, &records, &count, ids, &none), 0);
     EXPECT_EQ(count, 0u);
