@@ -35,12 +35,8 @@ SmtpResult SmtpClient::Connect(const SmtpSettings* settings) {
     m_settings = *settings;
     m_socket.reset();
 
-    SocketSettings socketSettings;
-    socketSettings.server = m_settings.server;
-    socketSettings.port = m_settings.port;
-    socketSettings.receiveTimeoutMs = m_settings.receiveTimeoutMs;
-    socketSettings.sendTimeoutMs = m_settings.sendTimeoutMs;
-    m_socket.reset(new (std::nothrow) SocketConnection(socketSettings));
+    m_socket.reset(new (std::nothrow) SocketConnection(SocketSettings::For(
+        m_settings.server, m_settings.port, m_settings.receiveTimeoutMs, m_settings.sendTimeoutMs)));
     if (!m_socket) {
         Log("SMTP: Could not create socket.");
         return SmtpResult::SocketNotCreated;
