@@ -26,7 +26,8 @@ bool Remove(const char* path) { return path && ::unlink(path) == 0; }
 
 bool WriteNew(const char* path, const void* data, size_t size) {
     if (!path || !*path) return false;
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Never through a link planted at the name: the file is written where it is named or not at all.
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
     const char* bytes = static_cast<const char*>(data);
     bool ok = true;

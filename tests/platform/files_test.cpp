@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -66,6 +67,11 @@ TEST(FilesTest, WriteExistsReadRemove) {
     EXPECT_FALSE(files::Exists(path.c_str()));
     EXPECT_FALSE(files::Remove(path.c_str()));
     EXPECT_FALSE(files::WriteNew((dir.Path() + "/no/such/dir").c_str(), "x", 1));
+    // A link planted at the name is refused, and its target is never created.
+    const std::string link = dir.Path() + "/planted", target = dir.Path() + "/elsewhere";
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    EXPECT_FALSE(files::WriteNew(link.c_str(), "x", 1));
+    EXPECT_FALSE(files::Exists(target.c_str()));
     EXPECT_FALSE(files::Exists(""));
     EXPECT_FALSE(files::Exists(nullptr));
 }
