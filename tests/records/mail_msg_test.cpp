@@ -43,6 +43,8 @@ TEST(MailMsgLayout, HeadFieldsSitAtTheirHostOffsets) {
 
 TEST(MailMsgConversion, DefaultRecordIsABareHead) {
     CMsg msg;
+    EXPECT_EQ(msg.ToMailMsg(nullptr), MailMsgResult::NullOutput);
+    EXPECT_EQ(FreeMailMsgRecord(nullptr), 211);
     EXPECT_EQ(msg.MailMsgSize(), 112u);
     Block block = Convert(msg);
     const uint32_t* words = reinterpret_cast<const uint32_t*>(block.get());
@@ -105,12 +107,6 @@ TEST(MailMsgConversion, AuxItemsFollowTheIdsAndCountInTheSize) {
     EXPECT_EQ(OffsetOf(block.get(), block->to), 123);
 }
 
-TEST(MailMsgConversion, NullOutputIsRefused) {
-    CMsg msg;
-    EXPECT_EQ(msg.ToMailMsg(nullptr), MailMsgResult::NullOutput);
-    EXPECT_EQ(FreeMailMsgRecord(nullptr), 211);
-}
-
 TEST(MailMsgConversion, RoundTripKeepsHeadAndTextsButDropsPartialAndAux) {
     CMsg original;
     original.m_id.SetData("\x10\x20\x30\x40", 4);
@@ -143,15 +139,10 @@ TEST(MailMsgConversion, RoundTripKeepsHeadAndTextsButDropsPartialAndAux) {
     Block second = Convert(back);
     EXPECT_EQ(second->partial, 0u);
     EXPECT_EQ(second->auxText, nullptr);
-    // Everything else is identical, byte for byte, once pointers are made relative.
     ASSERT_EQ(back.MailMsgSize() + std::strlen("dropped") + 1, original.MailMsgSize());
-    EXPECT_EQ(second->host1Word, 0x1234);
-    EXPECT_EQ(second->host2Word, 0x5678);
-    EXPECT_EQ(second->host1Value, 0xDEADBEEFu);
-    EXPECT_EQ(second->host2Value, 7u);
-    EXPECT_EQ(second->date, 1700000000);
-    EXPECT_EQ(second->flagWord, 0x0C01);
-    EXPECT_EQ(second->flags, original.m_dwFlags);
+    // The numeric head (offsets 48 to 76) is identical once partial is cleared.
+    first->partial = 0;
+    EXPECT_EQ(std::memcmp(Base(first.get()) + 48, Base(second.get()) + 48, 28), 0);
     EXPECT_EQ(second->id2, nullptr);
     EXPECT_EQ(std::memcmp(second->id3, "zz", 2), 0);
     const char* MailMsg::*texts[] = {&MailMsg::from,  &MailMsg::to,      &MailMsg::cc,
