@@ -6,62 +6,46 @@
 
 namespace {
 
-struct DateCase {
-    const char* text;
-    int32_t expected;
-};
-
-void ExpectDates(const char* tz, LocalZoneOffsets zone, std::initializer_list<DateCase> cases) {
-    ZoneGuard pin(tz);
-    for (const DateCase& c : cases)
-        EXPECT_EQ(ParseDateIn(c.text, false, zone), c.expected) << tz << ": " << c.text;
-}
-
-TEST(ParseDateTest, AtUtc) {
-    ExpectDates("UTC0", {0, 0},
-                {
-                    {"Mon, 12 Jan 2004 10:00:00 +0100", 1073898000},
-                    {"12 Jan 2004 10:00:00 +0100", 1073898000},
-                    {"Mon, 12 Jan 2004 10:00:00 +0530", 1073881800},
-                    {"Mon, 12 Jan 2004 10:00:00 +1000", 1073865600},
-                    {"Mon, 12 Jan 2004 10:00:00 -0800", 1073930400},
-                    {"Mon, 12 Jan 2004 10:00:00 GMT", 1073901600},
-                    {"Mon, 12 Jan 2004 10:00:00 +0000", 1073901600},
-                    {"Mon, 12 Jan 2004 10:00:00 -0000", 1073901600},
-                    {"Mon, 12 Jan 2004 10:00:00", 1073901600},
-                    {"Mon, 12 Jan 2004 10:00:00 +0100 (CET)", 1073898000},
-                    {"mon,   12  JAN 2004   10:00:00   +0100  ", 1073898000},
-                    {"\r\n\t12 Jan 2004\r\n 10:00:00 +0100", 1073898000},
-                    {"12 Jan 2004 9:05:00 GMT", 1073898300},
-                    {"12 Jan 2004 10:00 GMT", 1073901600},
-                    {"31 Apr 2004 10:00:00 +0000", 1083405600},
-                    {"Mon, 12 January 2004 10:00:00 +0100", 0},
-                    {"Mon, Jan 12 2004 10:00:00 +0100", 0},
-                    {"12 Jan", 0},
-                    {"Mon,", 0},
-                    {"", 0},
-                    {"0 Jan 2004 10:00:00 +0000", 0},
-                    {"12 Jan 99999999999 10:00:00 +0000", 0},
-                });
-    EXPECT_EQ(ParseDateIn(nullptr, false, {}), 0);
-}
-
-TEST(ParseDateTest, ZoneArithmeticEastWestSouth) {
+TEST(ParseDateTest, FormsAndZoneArithmetic) {
     // Winter in the northern zones: no daylight adjustment in force.
-    ExpectDates(kZoneEast, {3600, 0},
-                {
-                    {"Mon, 12 Jan 2004 10:00:00 +0100", 1073898000},
-                    {"Mon, 12 Jan 2004 11:00:00 +0200", 1073898000},
-                    {"Mon, 12 Jan 2004 10:00:00 +0000", 1073898000},  // zone 0: the fields stay local
-                    {"Mon, 12 Jul 2004 10:00:00 +0200", 1089615600},  // adjustment of now, not of July
-                });
-    ExpectDates(kZoneEast, {3600, 3600}, {{"Mon, 12 Jul 2004 10:00:00 +0200", 1089619200}});
-    ExpectDates(kZoneWest, {-18000, 0},
-                {
-                    {"Mon, 12 Jan 2004 10:00:00 -0800", 1073930400},
-                    {"Mon, 12 Jan 2004 10:00:00 +0100", 1073898000},
-                });
-    ExpectDates(kZoneSouth, {36000, 3600}, {{"Mon, 12 Jan 2004 10:00:00 +1100", 1073862000}});
+    const struct {
+        const char* tz;
+        LocalZoneOffsets zone;
+        const char* text;
+        int32_t expected;
+    } cases[] = {
+        {"UTC0", {0, 0}, "Mon, 12 Jan 2004 10:00:00 +0100", 1073898000},
+        {"UTC0", {0, 0}, "12 Jan 2004 10:00:00 +0100", 1073898000},
+        {"UTC0", {0, 0}, "Mon, 12 Jan 2004 10:00:00 +0530", 1073881800},
+        {"UTC0", {0, 0}, "Mon, 12 Jan 2004 10:00:00 -0800", 1073930400},
+        {"UTC0", {0, 0}, "Mon, 12 Jan 2004 10:00:00 GMT", 1073901600},
+        {"UTC0", {0, 0}, "Mon, 12 Jan 2004 10:00:00 -0000", 1073901600},
+        {"UTC0", {0, 0}, "Mon, 12 Jan 2004 10:00:00", 1073901600},
+        {"UTC0", {0, 0}, "mon,   12  JAN 2004   10:00:00   +0100  ", 1073898000},
+        {"UTC0", {0, 0}, "\r\n\t12 Jan 2004\r\n 10:00:00 +0100", 1073898000},
+        {"UTC0", {0, 0}, "12 Jan 2004 9:05:00 GMT", 1073898300},
+        {"UTC0", {0, 0}, "31 Apr 2004 10:00:00 +0000", 1083405600},
+        // A text that cannot be converted gives 0.
+        {"UTC0", {0, 0}, "Mon, 12 January 2004 10:00:00 +0100", 0},
+        {"UTC0", {0, 0}, "Mon, Jan 12 2004 10:00:00 +0100", 0},
+        {"UTC0", {0, 0}, "Mon,", 0},
+        {"UTC0", {0, 0}, "", 0},
+        {"UTC0", {0, 0}, "0 Jan 2004 10:00:00 +0000", 0},
+        {"UTC0", {0, 0}, "12 Jan 99999999999 10:00:00 +0000", 0},
+        {kZoneEast, {3600, 0}, "Mon, 12 Jan 2004 10:00:00 +0100", 1073898000},
+        {kZoneEast, {3600, 0}, "Mon, 12 Jan 2004 11:00:00 +0200", 1073898000},
+        {kZoneEast, {3600, 0}, "Mon, 12 Jan 2004 10:00:00 +0000", 1073898000},  // zone 0: fields stay local
+        {kZoneEast, {3600, 0}, "Mon, 12 Jul 2004 10:00:00 +0200", 1089615600},  // adjustment of now, not July
+        {kZoneEast, {3600, 3600}, "Mon, 12 Jul 2004 10:00:00 +0200", 1089619200},
+        {kZoneWest, {-18000, 0}, "Mon, 12 Jan 2004 10:00:00 -0800", 1073930400},
+        {kZoneWest, {-18000, 0}, "Mon, 12 Jan 2004 10:00:00 +0100", 1073898000},
+        {kZoneSouth, {36000, 3600}, "Mon, 12 Jan 2004 10:00:00 +1100", 1073862000},
+    };
+    for (const auto& c : cases) {
+        ZoneGuard pin(c.tz);
+        EXPECT_EQ(ParseDateIn(c.text, false, c.zone), c.expected) << c.tz << ": " << c.text;
+    }
+    EXPECT_EQ(ParseDateIn(nullptr, false, {}), 0);
 }
 
 TEST(ParseDateTest, Epoch1904AndTextForm) {
@@ -80,26 +64,22 @@ TEST(ParseDateTest, Epoch1904AndTextForm) {
 }
 
 TEST(LocalZoneTest, StandardOffsetHasTheRightSignOnBothSides) {
-    struct Case {
+    const struct {
         const char* tz;
         int32_t east;
     } cases[] = {
         {"UTC0", 0}, {kZoneEast, 3600}, {kZoneWest, -18000}, {kZoneSouth, 36000}, {"<+0530>-5:30", 19800}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ZoneGuard pin(c.tz);
         EXPECT_EQ(CurrentLocalZone().standardOffsetEast, c.east) << c.tz;
     }
 }
 
 TEST(LocalZoneTest, DaylightBiasNowFollowsTheRules) {
-    {
-        ZoneGuard pin("UTC0");
-        EXPECT_EQ(DaylightBiasNow(), 0);
-    }
-    {
+    for (const char* tz : {"UTC0", kZoneSouth}) {
         // The southern zone's daylight period spans the turn of the year: never in force here.
-        ZoneGuard pin(kZoneSouth);
-        EXPECT_EQ(DaylightBiasNow(), 0);
+        ZoneGuard pin(tz);
+        EXPECT_EQ(DaylightBiasNow(), 0) << tz;
     }
     ZoneGuard pin(kZoneEast);
     const std::time_t now = std::time(nullptr);
@@ -123,32 +103,24 @@ TimeZoneInformation Rules(const char* rule, int year = 2024) {
 
 TEST(DaylightBiasOnTest, TransitionDaysCountAsTheNewPeriod) {
     const TimeZoneInformation east = Rules(kZoneEast);
-    struct Case {
+    const TimeZoneInformation south = Rules(kZoneSouth);
+    // J60 is March 1st, J300 October 27th. The last Sunday of February in leap year 2004 (the
+    // 29th) is taken one week early.
+    const TimeZoneInformation absolute = Rules("XST3XDT,J60,J300");
+    const TimeZoneInformation february = Rules("XST3XDT,M2.5.0,M10.5.0", 2004);
+    const struct {
+        const TimeZoneInformation& zone;
         int month, day, weekday;
         int32_t bias;
     } cases[] = {
-        {1, 15, 1, 0},     {7, 1, 1, 3600},
-        {3, 30, 6, 0},     {3, 31, 0, 3600},  // 2024: last Sunday of March is the 31st
-        {10, 26, 6, 3600}, {10, 27, 0, 0},
-        {11, 1, 5, 0},     {12, 31, 2, 0},
+        {east, 3, 30, 6, 0},       {east, 3, 31, 0, 3600},  // 2024: last Sunday of March is the 31st
+        {east, 10, 26, 6, 3600},   {east, 10, 27, 0, 0},        {east, 7, 1, 1, 3600},
+        {south, 1, 15, 0, 0},      {south, 7, 15, 0, 0},        {absolute, 2, 29, 4, 0},
+        {absolute, 3, 1, 5, 3600}, {absolute, 10, 26, 6, 3600}, {absolute, 10, 27, 0, 0},
+        {february, 2, 21, 6, 0},   {february, 2, 22, 0, 3600},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(DaylightBiasOn(east, c.month, c.day, c.weekday), c.bias) << c.month << "/" << c.day;
-
-    const TimeZoneInformation south = Rules(kZoneSouth);
-    for (int month = 1; month <= 12; ++month) EXPECT_EQ(DaylightBiasOn(south, month, 15, 0), 0) << month;
-
-    // Absolute dates: J60 is March 1st, J300 October 27th.
-    const TimeZoneInformation absolute = Rules("XST3XDT,J60,J300");
-    EXPECT_EQ(DaylightBiasOn(absolute, 2, 29, 4), 0);
-    EXPECT_EQ(DaylightBiasOn(absolute, 3, 1, 5), 3600);
-    EXPECT_EQ(DaylightBiasOn(absolute, 10, 26, 6), 3600);
-    EXPECT_EQ(DaylightBiasOn(absolute, 10, 27, 0), 0);
-
-    // Last Sunday of February in leap year 2004 (the 29th) is taken one week early.
-    const TimeZoneInformation february = Rules("XST3XDT,M2.5.0,M10.5.0", 2004);
-    EXPECT_EQ(DaylightBiasOn(february, 2, 21, 6), 0);
-    EXPECT_EQ(DaylightBiasOn(february, 2, 22, 0), 3600);
+    for (const auto& c : cases)
+        EXPECT_EQ(DaylightBiasOn(c.zone, c.month, c.day, c.weekday), c.bias) << c.month << "/" << c.day;
 }
 
 TEST(IsOnOrAfterTransitionTest, Table) {
@@ -171,10 +143,8 @@ TEST(IsOnOrAfterTransitionTest, Table) {
 }
 
 TEST(DaysInMonthTest, NoLeapYears) {
-    const int expected[13] = {31, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    for (int month = 0; month <= 12; ++month) EXPECT_EQ(DaysInMonth(month), expected[month]) << month;
-    EXPECT_EQ(DaysInMonth(13), 31);
-    EXPECT_EQ(DaysInMonth(-1), 31);
+    const int expected[15] = {31, 31, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 31};
+    for (int month = -1; month <= 13; ++month) EXPECT_EQ(DaysInMonth(month), expected[month + 1]) << month;
 }
 
 }  // namespace

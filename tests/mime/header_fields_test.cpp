@@ -17,83 +17,62 @@ MimeHeaderBlock Parse(const std::string& text, int* positionOut = nullptr, int s
     return block;
 }
 
-TEST(TextMatchTest, StartsWithNoCase) {
+TEST(TextMatchTest, CaseFoldingAndLinearSearch) {
     EXPECT_TRUE(StartsWithNoCase("cc:", "CC: a"));
-    EXPECT_TRUE(StartsWithNoCase("", "x"));
     EXPECT_TRUE(StartsWithNoCase("", ""));
     EXPECT_FALSE(StartsWithNoCase("Subject:", "Subj"));
     EXPECT_FALSE(StartsWithNoCase("\xE9", "\xC9")) << "only A-Z fold";
-}
-
-TEST(TextMatchTest, ContainsNoCase) {
     EXPECT_TRUE(ContainsNoCase("BOUNDARY=", "multipart/mixed; Boundary=x"));
     EXPECT_FALSE(ContainsNoCase("", "abc"));
-    EXPECT_FALSE(ContainsNoCase("abc", ""));
     EXPECT_FALSE(ContainsNoCase("abcd", "abc"));
     EXPECT_TRUE(ContainsNoCase("aab", "aaaaaaaab"));
     // Texts that defeat a skip search still answer in linear time.
     const std::string hay(200000, 'a');
     EXPECT_FALSE(ContainsNoCase(std::string(1000, 'a') + "b", hay));
     EXPECT_TRUE(ContainsNoCase(std::string(1000, 'A') + "b", hay + "b"));
-    EXPECT_FALSE(ContainsNoCase("b" + std::string(1000, 'a'), hay));
 }
 
-TEST(ParseHeadersTest, FoldingWithSpaceKeepsItWithTabDropsIt) {
-    MimeHeaderBlock h = Parse("Subject: Hello\r\n there\r\n\r\nbody");
-    EXPECT_EQ(h.subject, "Hello there\n");
-    h = Parse("Subject: Hello\r\n\tthere\r\n\r\n");
-    EXPECT_EQ(h.subject, "Hellothere\n");
-    h = Parse("Subject:\tA\tB\r\n C\r\n\r\n");
-    EXPECT_EQ(h.subject, "AB C\n") << "tabs leave the whole value once it folds";
-    h = Parse("Subject:\tA\tB  \r\n\r\n");
-    EXPECT_EQ(h.subject, "A\tB  ") << "no folding: tabs and trailing spaces stay";
-}
-
-TEST(ParseHeadersTest, ToAndCcLineBreaksBecomeSpaces) {
-    const MimeHeaderBlock h = Parse("To: a@x,\r\n b@y\r\nCC: c@z\r\n\td@w\r\nBcc: e@v\r\n\r\n");
-    EXPECT_EQ(h.to, "a@x, b@y ");
-    EXPECT_EQ(h.cc, "c@zd@w ");
-    EXPECT_EQ(h.from, "");
-}
-
-TEST(ParseHeadersTest, ReceivedFirstOnlyAndItsDate) {
-    MimeHeaderBlock h = Parse(
-        "Received: from a by b;\r\n Mon, 12 Jan 2004 10:00:00 +0100\r\n"
-        "Received: from c by d; Tue, 13 Jan 2004 11:00:00 +0100\r\n (more)\r\n"
-        "Date: Wed, 14 Jan 2004 12:00:00 +0100\r\n\r\n");
-    EXPECT_EQ(h.received, "Mon, 12 Jan 2004 10:00:00 +0100");
-    EXPECT_EQ(h.date, "Wed, 14 Jan 2004 12:00:00 +0100");
-
-    h = Parse("Received: by host\r\n  id 42\r\n  for x\r\n\r\n");
-    EXPECT_EQ(h.received, "for x") << "no semicolon: the last line of the value";
-    h = Parse("Received: by host with smtp\r\n\r\n");
-    EXPECT_EQ(h.received, "Received: by host with smtp") << "no semicolon, no fold: the name stays";
-
-    h = Parse("ReceivedX: nope\r\nDate: Thu, 1 Jan 2004 00:00:00 +0000\r\n\r\n");
-    EXPECT_EQ(h.received, "Thu, 1 Jan 2004 00:00:00 +0000") << "falls back to Date";
-}
-
-TEST(ParseHeadersTest, ReplyToReturnPathAndFromFallback) {
-    struct Case {
+TEST(ParseHeadersTest, FieldCleaning) {
+    using F = CString MimeHeaderBlock::*;
+    const struct {
         const char* headers;
-        const char* replyTo;
+        F field;
+        const char* value;
     } cases[] = {
-        {"From: f@x\r\nReply-To: r@x\r\nReturn-Path: <p@x>\r\n\r\n", "<p@x>"},
-        {"From: f@x\r\nReply-To: r@x\r\n\r\n", "r@x"},
-        {"From: f@x\r\n\r\n", "f@x"},
-        {"From: f@x\r\nReply-To: group: a@x;\r\n\r\n", "f@x"},
+        {"Subject: Hello\r\n there\r\n\r\nbody", &MimeHeaderBlock::subject, "Hello there\n"},
+        {"Subject: Hello\r\n\tthere\r\n\r\n", &MimeHeaderBlock::subject, "Hellothere\n"},
+        {"Subject:\tA\tB\r\n C\r\n\r\n", &MimeHeaderBlock::subject, "AB C\n"},  // tabs leave a folded value
+        {"Subject:\tA\tB  \r\n\r\n", &MimeHeaderBlock::subject, "A\tB  "},      // unfolded: they stay
+        {"Subject: one\r\nX-Subject: no\r\nSUBJECT: two\r\n\r\n", &MimeHeaderBlock::subject, "two"},
+        {"To: a@x,\r\n b@y\r\n\r\n", &MimeHeaderBlock::to, "a@x, b@y "},
+        {"CC: c@z\r\n\td@w\r\nBcc: e@v\r\n\r\n", &MimeHeaderBlock::cc, "c@zd@w "},
+        {"Received: from a by b;\r\n Mon, 12 Jan 2004 10:00:00 +0100\r\n"
+         "Received: from c by d; Tue, 13 Jan 2004 11:00:00 +0100\r\n (more)\r\n"
+         "Date: Wed, 14 Jan 2004 12:00:00 +0100\r\n\r\n",
+         &MimeHeaderBlock::received, "Mon, 12 Jan 2004 10:00:00 +0100"},
+        {"Date: Wed, 14 Jan 2004 12:00:00 +0100\r\n\r\n", &MimeHeaderBlock::date,
+         "Wed, 14 Jan 2004 12:00:00 +0100"},
+        {"Received: by host\r\n  id 42\r\n  for x\r\n\r\n", &MimeHeaderBlock::received, "for x"},
+        {"Received: by host with smtp\r\n\r\n", &MimeHeaderBlock::received, "Received: by host with smtp"},
+        {"ReceivedX: no\r\nDate: Thu, 1 Jan 2004 00:00:00 +0000\r\n\r\n", &MimeHeaderBlock::received,
+         "Thu, 1 Jan 2004 00:00:00 +0000"},
+        {"From: f@x\r\nReply-To: r@x\r\nReturn-Path: <p@x>\r\n\r\n", &MimeHeaderBlock::replyTo, "<p@x>"},
+        {"From: f@x\r\nReply-To: r@x\r\n\r\n", &MimeHeaderBlock::replyTo, "r@x"},
+        {"From: f@x\r\n\r\n", &MimeHeaderBlock::replyTo, "f@x"},
+        {"From: f@x\r\nReply-To: group: a@x;\r\n\r\n", &MimeHeaderBlock::replyTo, "f@x"},
+        {"Subject: =?UTF-8?B?Q2Fmw6k=?=\r\n\r\n", &MimeHeaderBlock::subject, "Caf\xE9"},
+        {"From: =?iso-8859-1?Q?J=F6rg?= <j@x>\r\n\r\n", &MimeHeaderBlock::from, "J\xF6rg <j@x>"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Parse(c.headers).replyTo, c.replyTo) << c.headers;
+    for (const auto& c : cases) EXPECT_EQ(Parse(c.headers).*c.field, c.value) << c.headers;
 }
 
 TEST(ParseHeadersTest, ContentTypeAndBoundaryForms) {
-    struct Case {
+    const struct {
         const char* line;
         const char* type;
         const char* boundary;
     } cases[] = {
         {"Content-Type: multipart/mixed; boundary=\"abc def\"", "multipart/mixed", "abc def"},
-        {"Content-Type: text/plain", "text/plain", ""},
         {"Content-Type:  text/plain ; charset=us-ascii", "text/plain", ""},
         {"Content-Type: multipart/mixed; boundary=abc more", "multipart/mixed", "abc"},
         {"Content-Type: multipart/mixed; boundary=abc;x=y", "multipart/mixed", "abc;x=y"},
@@ -101,9 +80,9 @@ TEST(ParseHeadersTest, ContentTypeAndBoundaryForms) {
         {"Content-Type: multipart/mixed; q=1; BOUNDARY=xyz", "multipart/mixed", "1;"},
         {"Content-Type: multipart/mixed; boundary=\"lone", "multipart/mixed", ""},
         {"Content-Type: multipart/alternative;\r\n\tboundary=\"b1\"", "multipart/alternative", "b1"},
-        {"Content-Type: multipart/alternative;\r\n boundary=b2", "multipart/alternative", "b2"},
+        {"Content-Type: multipart/mixed; boundary=\"=?utf-8?Q?x?=\"", "multipart/mixed", "=?utf-8?Q?x?="},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const MimeHeaderBlock h = Parse(std::string(c.line) + "\r\n\r\n");
         EXPECT_EQ(h.contentType, c.type) << c.line;
         EXPECT_EQ(h.boundary, c.boundary) << c.line;
@@ -122,23 +101,10 @@ TEST(ParseHeadersTest, PositionAndRangeEnd) {
     EXPECT_EQ(h.to, "");
     EXPECT_EQ(position, 2);
 
-    // Later occurrences replace earlier ones; other names are passed over.
-    h = Parse("Subject: one\r\nX-Subject: no\r\nSUBJECT: two\r\n\r\n");
-    EXPECT_EQ(h.subject, "two");
-
     const CStringArray none;
     MimeHeaderBlock empty;
     position = 0;
     EXPECT_FALSE(ParseHeaders(position, none, 0, empty));
-}
-
-TEST(ParseHeadersTest, ValuesAreEncodedWordDecodedBoundaryIsNot) {
-    const MimeHeaderBlock h = Parse(
-        "Subject: =?UTF-8?B?Q2Fmw6k=?=\r\nFrom: =?iso-8859-1?Q?J=F6rg?= <j@x>\r\n"
-        "Content-Type: multipart/mixed; boundary=\"=?utf-8?Q?x?=\"\r\n\r\n");
-    EXPECT_EQ(h.subject, "Caf\xE9");
-    EXPECT_EQ(h.from, "J\xF6rg <j@x>");
-    EXPECT_EQ(h.boundary, "=?utf-8?Q?x?=");
 }
 
 std::string Decode(const std::string& in) {
@@ -148,7 +114,7 @@ std::string Decode(const std::string& in) {
 }
 
 TEST(DecodeEncodedWordTest, Table) {
-    struct Case {
+    const struct {
         const char* name;
         const char* in;
         const char* out;
@@ -161,7 +127,6 @@ TEST(DecodeEncodedWordTest, Table) {
         {"q final encoded byte is cut", "=?iso-8859-1?Q?caf=E9?=", "caf"},
         {"utf-8 converts prefix and suffix too", "\xC3\xA9 =?utf-8?Q?x?= \xC3\xA9", "\xE9 x \xE9"},
         {"two words: second stays", "=?utf-8?Q?a?= =?utf-8?Q?b?=", "a =?utf-8?Q?b?="},
-        {"no question mark", "plain text", "plain text"},
         {"two questions are left alone", "Why? Really? Yes", "Why? Really? Yes"},
         {"two questions then a B word shape", "Why? Really?B?x", "Why? Really?B?x"},
         {"two questions then Q shape decodes", "a?b?Q?x=41y?", "xAy"},
@@ -170,10 +135,8 @@ TEST(DecodeEncodedWordTest, Table) {
         {"q word starting with equals repeats the rest", "=?iso-8859-1?Q?=E9t=E9?=", "\xE9tE9t=E9?="},
         {"unknown encoding letter", "=?utf-8?X?abc?=", "=?utf-8?X?abc?="},
         {"no payload end", "=?utf-8?Q?abc", "=?utf-8?Q?abc"},
-        {"encoding letter at the end", "=?utf-8?", "=?utf-8?"},
-        {"empty", "", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(Decode(c.in), c.out) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(Decode(c.in), c.out) << c.name;
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
-// Helpers shared by the MIME tests: message lines from one text, as the IMAP engine splits them.
+// Helpers shared by the MIME tests: message lines as the IMAP engine splits them, and parsed messages.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "mime/lines.h"
+#include "mime/mime_parser.h"
 #include "platform/cstring.h"
 
 // Message text written with LF line ends, as the server sends it: with CR LF.
 inline std::string Crlf(const std::string& text) {
     std::string out;
-    out.reserve(text.size() + text.size() / 16);
     for (char ch : text) {
         if (ch == '\n') out += '\r';
         out += ch;
@@ -21,4 +25,34 @@ inline CStringArray LinesOf(const std::string& text) {
     CStringArray lines;
     SplitMessageLines(text, lines);
     return lines;
+}
+
+using Names = std::vector<std::string>;
+
+struct Parsed {
+    CStringArray lines;
+    MimeParser parser;
+    std::vector<const MimePart*> parts;
+
+    explicit Parsed(const std::string& lfText) : lines(LinesOf(Crlf(lfText))) {
+        EXPECT_TRUE(parser.Parse(0, lines.GetSize(), lines, true));
+        for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n))
+            parts.push_back(n->part);
+    }
+    Names Attachments() const {
+        Names names;
+        const MimePartList::Node* cursor = nullptr;
+        for (MimePart* a = parser.FirstAttachment(cursor); a; a = parser.NextAttachment(cursor))
+            names.push_back(a->fileName.str());
+        EXPECT_EQ(cursor, nullptr);
+        return names;
+    }
+};
+
+// A multipart/mixed text: each part is its header lines and body, separated by a blank line.
+inline std::string Mixed(const std::string& b, const std::vector<std::pair<std::string, std::string>>& parts,
+                         bool close = true) {
+    std::string text = "Content-Type: multipart/mixed; boundary=\"" + b + "\"\n\n";
+    for (const auto& [headers, body] : parts) text += "--" + b + "\n" + headers + "\n\n" + body;
+    return close ? text + "--" + b + "--\n" : text;
 }

@@ -13,7 +13,7 @@ std::string Text(const std::string& html) {
 }
 
 TEST(HtmlToTextTest, Table) {
-    struct Case {
+    const struct {
         const char* name;
         std::string html;
         std::string text;
@@ -37,13 +37,10 @@ TEST(HtmlToTextTest, Table) {
         {"non-ascii bytes copied", "<b>caf\xE9</b>", "caf\xE9"},
         {"stray closing bracket is text-neutral outside script", "<b></b>a > b", "a  b"},
         {"unterminated tag swallows the rest", "ok<b never closed", "ok"},
+        {"without any tag the input comes back unchanged", "a &amp; b\r\n  c", "a &amp; b\r\n  c"},
+        {"empty", "", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(Text(c.html), c.text) << c.name;
-}
-
-TEST(HtmlToTextTest, WithoutAnyTagTheInputComesBackUnchanged) {
-    EXPECT_EQ(Text("a &amp; b\r\n  c"), "a &amp; b\r\n  c");
-    EXPECT_EQ(Text(""), "");
+    for (const auto& c : cases) EXPECT_EQ(Text(c.html), c.text) << c.name;
 }
 
 TEST(HtmlToTextTest, LongTagsAreCutButStillEnd) {
