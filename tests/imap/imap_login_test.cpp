@@ -57,25 +57,21 @@ TEST_F(ImapLogin, ServerClosingAfterTheGreetingIsReceiveFailed) {
     verified = true;
 }
 
+// Without a connection each command answers its code and sends nothing.
 TEST_F(ImapLogin, StateChecksSendNothing) {
     EXPECT_EQ(client.Connect(nullptr), ImapResult::NoSettings);
     EXPECT_EQ(client.Login(), ImapResult::NotConnected);
-    EXPECT_EQ(client.Logout(), ImapResult::NotConnected);
-    EXPECT_EQ(client.Disconnect(), ImapResult::Ok);
     CStringArray folders;
     EXPECT_EQ(client.GetFolderList(folders), ImapResult::CommandFailed);
     EXPECT_FALSE(client.SelectFolder("INBOX"));
     EXPECT_FALSE(client.Expunge());
     EXPECT_EQ(client.OpenFolder(""), ImapResult::NotReady);
-    EXPECT_EQ(client.CreateFolder("X"), ImapResult::NotReady);
-    EXPECT_EQ(client.DeleteFolder("X", false, nullptr), ImapResult::NotReady);
     EXPECT_EQ(client.AppendMessage("INBOX", "x"), ImapResult::NotReady);
     std::vector<uint32_t> uids;
     int count = 7;
     EXPECT_EQ(client.GetMessageUids("INBOX", uids, count), ImapResult::NotReady);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(client.SetSeenFlag("INBOX", 1, true), ImapResult::NotReady);
-    EXPECT_EQ(client.MarkDeleted("INBOX", 1), ImapResult::NotReady);
     verified = true;
     EXPECT_EQ(server.Finish(0ms).connections, 0);
 }

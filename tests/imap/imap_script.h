@@ -51,6 +51,17 @@ protected:
         Cmd("AEG1 LOGIN \"bob\" \"secret\"\r\n", "AEG1 OK Logged in\r\n");
         Cmd("AEG2 LIST \"\" \"%\"\r\n", listLines + "AEG2 OK List completed.\r\n");
     }
+    // The usual logon on a server of a table case's own.
+    static void ScriptLogonOn(scripted::Server& s, const std::string& listLines = kDefaultList) {
+        s.Send(kGreeting).Exchange("AEG1 LOGIN \"bob\" \"secret\"\r\n", "AEG1 OK Logged in\r\n");
+        s.Exchange("AEG2 LIST \"\" \"%\"\r\n", listLines + "AEG2 OK List completed.\r\n");
+    }
+    void LogOnTo(scripted::Server& s, ImapClient& c) {
+        settings.port = s.Port();
+        s.Start();
+        ASSERT_EQ(c.Connect(&settings), ImapResult::Ok);
+        ASSERT_EQ(c.Login(), ImapResult::Ok);
+    }
     void Play() { server.Start(); }
     void LogOn() {
         Play();

@@ -26,56 +26,44 @@ TEST_F(ImapSearch, SearchCommandForEachOptionCombination) {
         {true, "5-Mar-2024", "UID SEARCH NOT DELETED SINCE 5-Mar-2024 NOT SEEN"},
     };
     for (const Case& c : cases) {
-        scripted::Server server;
-        settings.port = server.Port();
         settings.unreadOnly = c.unread;
         settings.sinceDate = c.since;
-        server.Send(kGreeting);
-        server.Exchange("AEG1 LOGIN \"bob\" \"secret\"\r\n", "AEG1 OK Logged in\r\n");
-        server.Exchange("AEG2 LIST \"\" \"%\"\r\n", std::string(kDefaultList) + "AEG2 OK List completed.\r\n");
-        server.Exchange("AEG3 SELECT \"Work\"\r\n", "* 3 EXISTS\r\nAEG3 OK Select completed.\r\n");
-        server.Exchange(std::string("AEG4 ") + c.command + "\r\n",
-                        "* SEARCH 4 9 1234567\r\nAEG4 OK Search completed (0.001 + 0.000 secs).\r\n");
-        server.Start();
+        scripted::Server server;
+        ScriptLogonOn(server);
+        server.Exchange("AEG3 SELECT \"Work\"\r\n", "* 3 EXISTS\r\nAEG3 OK Select completed.\r\n")
+            .Exchange(std::string("AEG4 ") + c.command + "\r\n",
+                      "* SEARCH 4 9 1234567\r\nAEG4 OK Search completed (0.001 + 0.000 secs).\r\n");
         ImapClient client;
-        ASSERT_EQ(client.Connect(&settings), ImapResult::Ok);
-        ASSERT_EQ(client.Login(), ImapResult::Ok);
+        LogOnTo(server, client);
         std::vector<uint32_t> found;
         int n = 0;
         EXPECT_EQ(client.GetMessageUids("Work", found, n), ImapResult::Ok) << c.command;
         EXPECT_EQ(n, 3);
         EXPECT_EQ(found, (std::vector<uint32_t>{4, 9, 1234567})) << c.command;
-        const scripted::Outcome outcome = server.Finish();
-        EXPECT_TRUE(outcome.ok) << outcome.failure;
+        EXPECT_TRUE(server.Finish().ok) << c.command;
     }
     verified = true;
 }
 
-TEST_F(ImapSearch, AnswersWithoutNumbers) {
+TEST_F(ImapSearch, EmptyFolderAndAnswersWithoutNumbers) {
     ScriptLogon();
-    SelectWork(2);
-    Cmd("AEG4 UID SEARCH NOT DELETED\r\n", "* SEARCH\r\nAEG4 OK Search completed.\r\n");
-    Cmd("AEG5 UID SEARCH NOT DELETED\r\n", "* SEARCH \r\nAEG5 OK Search completed.\r\n");
-    Cmd("AEG6 UID SEARCH NOT DELETED\r\n", "AEG6 OK Search completed, but said nothing else.\r\n");
+    Cmd("AEG3 SELECT \"Sent\"\r\n", "* 0 EXISTS\r\nAEG3 OK Select completed.\r\n");
+    Cmd("AEG4 SELECT \"Work\"\r\n", "* 2 EXISTS\r\nAEG4 OK Select completed.\r\n");
+    Cmd("AEG5 UID SEARCH NOT DELETED\r\n", "* SEARCH\r\nAEG5 OK Search completed.\r\n");
+    Cmd("AEG6 UID SEARCH NOT DELETED\r\n", "* SEARCH \r\nAEG6 OK Search completed.\r\n");
+    Cmd("AEG7 UID SEARCH NOT DELETED\r\n", "AEG7 OK Search completed, but said nothing else.\r\n");
     LogOn();
+    EXPECT_EQ(client.GetMessageUids("Sent", uids, count), ImapResult::Ok);  // no SEARCH, the list untouched
+    EXPECT_EQ(uids, std::vector<uint32_t>{99});
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(client.GetMessageUids("Nowhere", uids, count), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.GetMessageUids("", uids, count), ImapResult::NotReady);
     EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
     EXPECT_TRUE(uids.empty());
     EXPECT_EQ(count, 0);
     EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);  // empty text after the space
     EXPECT_TRUE(uids.empty());
     EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
-    Verify();
-}
-
-TEST_F(ImapSearch, EmptyFolderSendsNoSearchAndLeavesTheList) {
-    ScriptLogon();
-    SelectWork(0);
-    LogOn();
-    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
-    EXPECT_EQ(uids, std::vector<uint32_t>{99});
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(client.GetMessageUids("Nowhere", uids, count), ImapResult::UnknownFolder);
-    EXPECT_EQ(client.GetMessageUids("", uids, count), ImapResult::NotReady);
     Verify();
 }
 
