@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,24 +15,21 @@
 
 namespace {
 
-struct SplitCase {
-    const char* list;
-    std::vector<const char*> paths;
-    std::vector<const char*> names;
-};
-
+// Display names start after the last separator of either kind; an empty item ends the list.
 TEST(SplitAttachmentListTest, PathsAndDisplayNames) {
-    const SplitCase cases[] = {
-        {"/tmp/a.txt", {"/tmp/a.txt"}, {"a.txt"}},
+    const struct {
+        const char* list;
+        std::vector<const char*> paths;
+        std::vector<const char*> names;
+    } cases[] = {
         {"/tmp/x/a.txt,C:\\dir\\b.pdf", {"/tmp/x/a.txt", "C:\\dir\\b.pdf"}, {"a.txt", "b.pdf"}},
-        {"plain", {"plain"}, {"plain"}},
         {"a,", {"a", ""}, {"a", ""}},
         {"a,,b", {"a"}, {"a"}},
         {",a", {}, {}},
         {" a , b", {" a ", " b"}, {" a ", " b"}},
         {"/dir/", {"/dir/"}, {""}},
     };
-    for (const SplitCase& c : cases) {
+    for (const auto& c : cases) {
         CStringArray paths;
         CStringArray names;
         smtp::SplitAttachmentList(c.list, paths, names);
@@ -55,29 +53,16 @@ TEST(AttachmentFileTest, ReadResultCodes) {
     count = 3;
     EXPECT_EQ(file.Read(nullptr, count), AttachmentReadResult::BadArgument);
     EXPECT_EQ(file.Read(buffer, count), AttachmentReadResult::More);
-    EXPECT_EQ(count, 3u);
-    EXPECT_EQ(std::string(buffer, 3), "123");
+    EXPECT_EQ(std::string(buffer, count), "123");
     count = 8;
     EXPECT_EQ(file.Read(buffer, count), AttachmentReadResult::End);
-    EXPECT_EQ(count, 2u);
-    EXPECT_EQ(std::string(buffer, 2), "45");
-    count = 8;
-    EXPECT_EQ(file.Read(buffer, count), AttachmentReadResult::End);
-
+    EXPECT_EQ(std::string(buffer, count), "45");
     // Like a file opened without sharing: a second open while the first holds it fails.
     EXPECT_FALSE(AttachmentFile(CString(dir.Path().c_str()) + "/five.bin").IsOpen());
-
-    AttachmentFile exact(CString(dir.Write("other.bin", "12345").c_str()));
-    ASSERT_TRUE(exact.IsOpen());
-    count = 5;
-    EXPECT_EQ(exact.Read(buffer, count), AttachmentReadResult::End);
-    EXPECT_EQ(count, 5u);
-    EXPECT_EQ(std::string(buffer, 5), "12345");
 
     AttachmentFile missing(CString(dir.Path().c_str()) + "/missing.bin");
     count = 3;
     EXPECT_EQ(missing.Read(nullptr, count), AttachmentReadResult::NotOpen);
-    EXPECT_EQ(missing.Size(), 0u);
 }
 
 // Missing, empty, read-only and non-regular files do not open (root included).
@@ -93,7 +78,6 @@ TEST(AttachmentFileTest, OpenRules) {
         {dir.Path() + "/missing.txt", false},
         {dir.Path(), false},
         {fifo, false},
-        {"", false},
     };
     for (const auto& [path, opens] : cases) {
         const AttachmentFile file(CString(path.c_str()));
@@ -102,58 +86,30 @@ TEST(AttachmentFileTest, OpenRules) {
     }
 }
 
-// Another process holding a lock on the file: the file counts as not open, and opens again
-// once that process lets go.
-class LockHolder {
-public:
-    LockHolder(const std::string& path, bool recordLock) {
-        int ready[2];
-        if (pipe(ready) != 0 || pipe(m_release) != 0) return;
-        m_child = fork();
-        if (m_child == 0) {
-            close(m_release[1]);  // else the child never sees the release
-            close(ready[0]);
-            const int fd = open(path.c_str(), O_RDWR);
-            struct flock lock {};
-            lock.l_type = F_WRLCK;
-            lock.l_whence = SEEK_SET;
-            const bool locked = recordLock ? fcntl(fd, F_SETLK, &lock) == 0 : flock(fd, LOCK_EX) == 0;
-            const char status = locked ? 'L' : 'F';
-            (void)!write(ready[1], &status, 1);
-            char ignored;
-            (void)!read(m_release[0], &ignored, 1);
-            _exit(0);
-        }
-        close(ready[1]);
-        close(m_release[0]);
-        char status = 0;
-        m_locked = read(ready[0], &status, 1) == 1 && status == 'L';
-        close(ready[0]);
-    }
-    ~LockHolder() { Release(); }
-    void Release() {
-        if (m_child <= 0) return;
-        close(m_release[1]);
-        int status = 0;
-        waitpid(m_child, &status, 0);
-        m_child = -1;
-    }
-    bool Locked() const { return m_locked; }
-
-private:
-    pid_t m_child = -1;
-    int m_release[2] = {-1, -1};
-    bool m_locked = false;
-};
-
+// A whole-file or a record lock held by another process: not open until that process ends.
 TEST(AttachmentFileTest, FileLockedByAnotherProcessDoesNotOpen) {
     ScopedTempDir dir;
     const std::string path = dir.Write("held.txt", "held");
     for (const bool recordLock : {false, true}) {
-        LockHolder holder(path, recordLock);
-        ASSERT_TRUE(holder.Locked());
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int fd = open(path.c_str(), O_RDWR);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            const bool locked = recordLock ? fcntl(fd, F_SETLK, &lock) == 0 : flock(fd, LOCK_EX) == 0;
+            (void)!write(ready[1], locked ? "L" : "F", 1);
+            pause();
+            _exit(0);
+        }
+        close(ready[1]);
+        char status = 0;
+        EXPECT_TRUE(read(ready[0], &status, 1) == 1 && status == 'L');
+        close(ready[0]);
         EXPECT_FALSE(AttachmentFile(CString(path.c_str())).IsOpen()) << "record lock " << recordLock;
-        holder.Release();
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
         EXPECT_TRUE(AttachmentFile(CString(path.c_str())).IsOpen()) << "record lock " << recordLock;
     }
 }

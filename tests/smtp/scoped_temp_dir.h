@@ -1,11 +1,11 @@
 // A private directory under the temporary directory for one test, removed with its files.
 #pragma once
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -17,17 +17,8 @@ public:
         if (mkdtemp(pattern.data())) m_path = pattern;
     }
     ~ScopedTempDir() {
-        if (m_path.empty()) return;
-        if (DIR* dir = opendir(m_path.c_str())) {
-            while (dirent* entry = readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name == "." || name == "..") continue;
-                const std::string full = m_path + "/" + name;
-                if (unlink(full.c_str()) != 0) rmdir(full.c_str());
-            }
-            closedir(dir);
-        }
-        rmdir(m_path.c_str());
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
     }
     ScopedTempDir(const ScopedTempDir&) = delete;
     ScopedTempDir& operator=(const ScopedTempDir&) = delete;

@@ -1,5 +1,5 @@
-// A fixture for exact-byte SMTP conversations: a scripted server, a client with short waits and
-// a fixed clock, and a record of every byte the client is expected to send.
+// Exact-byte SMTP conversations: a scripted server, a client with short waits and a fixed clock,
+// and a record of every byte the client is expected to send.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,7 +15,6 @@
 #include "smtp/smtp_client.h"
 
 inline constexpr const char* kGreeting = "220 mail.localhost ESMTP\r\n";
-inline constexpr int32_t kMarch4th2004 = 1078391107;  // Thu, 04 Mar 2004 09:05:07 UTC
 inline constexpr const char* kHeaderTail =
     "Date: Thu, 04 Mar 2004 09:05:07 +0000\r\n"
     "X-Mailer: Ostravo (TM) IMAP Plug-in Mail Module 2.0.7.0\r\n";
@@ -34,7 +33,7 @@ protected:
         settings.receiveTimeoutMs = 1500;
         settings.sendTimeoutMs = 1500;
         settings.logging = 1;
-        client.SetClock([] { return kMarch4th2004; });
+        client.SetClock([] { return 1078391107; });  // Thu, 04 Mar 2004 09:05:07 UTC
     }
     void TearDown() override {
         if (!verified) server.Finish(std::chrono::milliseconds(0));
@@ -42,30 +41,22 @@ protected:
         testing_hooks::RestoreTransportWaits();
     }
 
-    void Cmd(const std::string& command, const std::string& reply) {
-        server.Exchange(command, reply);
-        expected += command;
-    }
-    // Client bytes that get no reply.
-    void Quiet(const std::string& command) {
-        server.Expect(command);
+    // A command and its reply; an empty reply means the client's bytes get none.
+    void Cmd(const std::string& command, const std::string& reply = "") {
+        reply.empty() ? server.Expect(command) : server.Exchange(command, reply);
         expected += command;
     }
     void ScriptHelo() {
         server.Send(kGreeting);
         Cmd("HELO COM\r\n", "250 mail.localhost\r\n");
     }
-    void Play() { server.Start(); }
-    void Connected() {
-        Play();
-        ASSERT_EQ(client.Connect(&settings), SmtpResult::Ok);
-        ASSERT_TRUE(client.IsConnected());
-    }
-    // The end of a script: the client's quit (when it was connected) and its close.
+    // The client's quit (only when it stays connected) and its close; then the script starts.
     void ScriptEnd(bool quit = true) {
-        if (quit) Quiet("quit\r\n");
+        if (quit) Cmd("quit\r\n");
         server.ExpectClose();
+        server.Start();
     }
+    void Connected() { ASSERT_EQ(client.Connect(&settings), SmtpResult::Ok); }
     // Disconnects, then checks the script was played and the client sent nothing else.
     void Verify() {
         verified = true;
