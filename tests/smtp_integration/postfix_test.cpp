@@ -37,35 +37,25 @@ protected:
         if (reader.Connect(&imap) != ImapResult::Ok || reader.Login() != ImapResult::Ok) return messages;
         CString response;
         const std::string wanted = "MESSAGES " + std::to_string(count) + ")";
-        for (int i = 0; i < 100; ++i) {
-            reader.Execute("STATUS INBOX (MESSAGES)", response);
-            if (response.Find(wanted.c_str()) >= 0) break;
+        for (int i = 0; i < 100 && response.Find(wanted.c_str()) < 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            reader.Execute("STATUS INBOX (MESSAGES)", response);
         }
         reader.Execute("EXAMINE INBOX", response);
         for (size_t n = 1; n <= count; ++n) {
-            if (!reader.Execute(("FETCH " + std::to_string(n) + " BODY.PEEK[]").c_str(), response)) break;
             // "* n FETCH (BODY[] {size}\r\n<size bytes>)\r\n"
+            reader.Execute(("FETCH " + std::to_string(n) + " BODY.PEEK[]").c_str(), response);
             const std::string& text = response.str();
-            const size_t open = text.find('{');
-            const size_t close = text.find("}\r\n", open);
-            if (open == std::string::npos || close == std::string::npos) break;
-            const size_t size = std::stoul(text.substr(open + 1, close - open - 1));
-            messages.push_back(text.substr(close + 3, size));
+            const size_t open = text.find('{'), close = text.find("}\r\n", open);
+            if (close == std::string::npos) break;
+            messages.push_back(text.substr(close + 3, std::stoul(text.substr(open + 1, close - open - 1))));
         }
-        reader.Logout();
         reader.Disconnect();
         return messages;
     }
 
     SmtpSettings smtp;
 };
-
-std::string AllByteValues(size_t size) {
-    std::string bytes;
-    for (size_t i = 0; i < size; ++i) bytes += static_cast<char>((i * 7 + i / 256) & 0xFF);
-    return bytes;
-}
 
 // Two recipients and an attachment, sent with AUTH LOGIN: both INBOXes get the composed
 // headers and body unchanged and the attachment's exact bytes.
@@ -76,7 +66,8 @@ TEST_F(PostfixTest, TwoRecipientsWithAttachmentOverAuthLogin) {
     char dir[] = "/tmp/zq-smtp-int-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string path = std::string(dir) + "/data.bin";
-    const std::string bytes = AllByteValues(3000);
+    std::string bytes;
+    for (size_t i = 0; i < 3000; ++i) bytes += static_cast<char>((i * 7 + i / 256) & 0xFF);
     std::ofstream(path, std::ios::binary) << bytes;
 
     smtp.authenticate = 1;
@@ -86,7 +77,6 @@ TEST_F(PostfixTest, TwoRecipientsWithAttachmentOverAuthLogin) {
     smtp.displayName = "Integration Sender";
     SmtpClient sender;
     ASSERT_EQ(sender.Connect(&smtp), SmtpResult::Ok);
-
     CMsg message;
     message.m_strFrom = "alice@example.test";
     message.m_strTo = CString(Address(first).c_str()) + "; " + Address(second).c_str();
@@ -99,46 +89,36 @@ TEST_F(PostfixTest, TwoRecipientsWithAttachmentOverAuthLogin) {
     std::remove(path.c_str());
     rmdir(dir);
 
-    // What was composed: header section, then the body up to the terminator line.
+    // The composed header section, and the body up to the terminator line.
     const std::string composed = sent.str();
-    ASSERT_EQ(composed.substr(composed.size() - 5), "\r\n.\r\n");
     const size_t headerEnd = composed.find("\r\n\r\n");
-    const std::string headers = composed.substr(0, headerEnd + 2);
+    ASSERT_EQ(composed.substr(composed.size() - 5), "\r\n.\r\n");
     const std::string body = composed.substr(headerEnd + 4, composed.size() - 3 - headerEnd - 4);
-
+    const std::string marker = "filename=\"data.bin\"\r\n\r\n";
     for (const std::string& name : {first, second}) {
         const std::vector<std::string> inbox = Inbox(name, 1);
         ASSERT_EQ(inbox.size(), 1u) << name;
         const std::string& stored = inbox[0];
         // Our hello name, and the authenticated submission (ESMTPA) of AUTH LOGIN.
-        EXPECT_NE(
-            stored.find(
-                "Received: from COM (localhost [127.0.0.1])\r\n\tby mail.localhost (Postfix) with ESMTPA"),
-            std::string::npos)
-            << name;
+        EXPECT_NE(stored.find("Received: from COM (localhost [127.0.0.1])\r\n\tby mail.localhost (Postfix) with ESMTPA"),
+                  std::string::npos) << name;
         // Every composed header line arrives unchanged; the server only adds its own.
-        size_t start = 0;
-        while (start < headers.size()) {
-            const size_t end = headers.find("\r\n", start);
-            const std::string line = headers.substr(start, end + 2 - start);
-            EXPECT_NE(stored.find(line), std::string::npos) << name << ": " << line;
-            start = end + 2;
+        for (size_t start = 0, end; start < headerEnd + 2; start = end + 2) {
+            end = composed.find("\r\n", start);
+            EXPECT_NE(stored.find(composed.substr(start, end + 2 - start)), std::string::npos)
+                << name << ": " << composed.substr(start, end - start);
         }
         const size_t storedBody = stored.find("\r\n\r\n");
         ASSERT_NE(storedBody, std::string::npos);
         EXPECT_EQ(stored.substr(storedBody + 4), body) << name;
         EXPECT_NE(stored.find("\r\n.\r\n.leading period\r\n"), std::string::npos) << name;
-
         // The attachment's base64 block decodes to the file's bytes.
-        const size_t partStart = stored.find("filename=\"data.bin\"\r\n\r\n");
-        ASSERT_NE(partStart, std::string::npos) << name;
-        const size_t dataStart = partStart + std::string("filename=\"data.bin\"\r\n\r\n").size();
+        const size_t dataStart = stored.find(marker) + marker.size();
         const size_t dataEnd = stored.find("\r\n\r\n--====_NextPart_====--", dataStart);
-        ASSERT_NE(dataEnd, std::string::npos) << name;
+        ASSERT_TRUE(dataStart >= marker.size() && dataEnd != std::string::npos) << name;
         std::unique_ptr<unsigned char[]> decoded;
         int32_t length = 0;
         Base64Decode(CString(stored.substr(dataStart, dataEnd - dataStart)), decoded, length);
-        ASSERT_EQ(length, static_cast<int32_t>(bytes.size())) << name;
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(decoded.get()), length), bytes) << name;
     }
 }
@@ -150,24 +130,13 @@ TEST_F(PostfixTest, HeloWithOneUnknownRecipient) {
     CMsg message;
     message.m_strFrom = "bob@example.test";
     message.m_strTo = CString(Address("nosuchuser").c_str()) + "," + Address(user).c_str();
-    message.m_strSubject = "Second recipient only";
     message.m_strBody = "short";
     CString sent;
     ASSERT_EQ(sender.SendMail(message, sent), SmtpResult::Ok);
     const std::vector<std::string> inbox = Inbox(user, 1);
     ASSERT_EQ(inbox.size(), 1u);
-    EXPECT_NE(inbox[0].find("Subject: Second recipient only\r\n"), std::string::npos);
     EXPECT_NE(inbox[0].find("(Postfix) with SMTP id"), std::string::npos);  // plain HELO: not authenticated
     EXPECT_NE(inbox[0].find("\r\n\r\nshort\r\n"), std::string::npos);
-}
-
-TEST_F(PostfixTest, WrongPasswordIsHelloFailed) {
-    smtp.authenticate = 1;
-    smtp.user = user.c_str();
-    smtp.password = "not-the-password";
-    SmtpClient sender;
-    EXPECT_EQ(sender.Connect(&smtp), SmtpResult::HelloFailed);
-    EXPECT_FALSE(sender.IsConnected());
 }
 
 }  // namespace
