@@ -6,17 +6,13 @@
 #include <sstream>
 #include <string>
 
+#include "private_temp_dir.h"
 #include "session/attachment_files.h"
 
 namespace {
 
-struct SafeCase {
-    std::string given;
-    std::string safe;
-};
-
 TEST(SafeAttachmentName, KeepsOnlyAHarmlessLastComponent) {
-    const SafeCase cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"report.pdf", "report.pdf"},
         {"../../etc/passwd", "passwd"},
         {"C:\\Users\\x\\evil.exe", "evil.exe"},
@@ -28,24 +24,22 @@ TEST(SafeAttachmentName, KeepsOnlyAHarmlessLastComponent) {
         {"dir/", "attachment"},
         {"", "attachment"},
         {"one,two.txt", "one_two.txt"},
-        {std::string("tab\there\x7f.txt"), "tab_here_.txt"},
-        {std::string("nl\r\nx"), "nl__x"},
+        {"tab\there\x7f.txt", "tab_here_.txt"},
+        {"nl\r\nx", "nl__x"},
         {"Caf\xe9 r\xe9sum\xe9.doc", "Caf\xe9 r\xe9sum\xe9.doc"},
     };
-    for (const SafeCase& c : cases)
-        EXPECT_EQ(std::string(SafeAttachmentName(CString(c.given)).c_str()), c.safe) << c.given;
+    for (const auto& [given, safe] : cases)
+        EXPECT_EQ(std::string(SafeAttachmentName(CString(given)).c_str()), safe) << given;
 }
 
-struct CandidateCase {
-    std::string name;
-    int counter;
-    int room;
-    std::string candidate;
-};
-
 TEST(AttachmentCandidateName, NumbersBeforeTheFirstDotAndShortensTheStem) {
+    struct Case {
+        std::string name;
+        int counter, room;
+        std::string candidate;
+    };
     const std::string x50(50, 'x');
-    const CandidateCase cases[] = {
+    const Case cases[] = {
         {"report.pdf", 0, 100, "report.pdf"},
         {"report.pdf", 1, 100, "report(1).pdf"},
         {"report.pdf", 12, 100, "report(12).pdf"},
@@ -59,7 +53,7 @@ TEST(AttachmentCandidateName, NumbersBeforeTheFirstDotAndShortensTheStem) {
         {"photo.of.the.day.jpeg", 0, 16, "photo.of.th.jpeg"},
         {"x", 0, 15, ""},
     };
-    for (const CandidateCase& c : cases) {
+    for (const Case& c : cases) {
         const std::string got = AttachmentCandidateName(CString(c.name), c.counter, c.room).c_str();
         EXPECT_EQ(got, c.candidate) << c.name << " #" << c.counter << " in " << c.room;
         EXPECT_LE(got.size(), static_cast<size_t>(c.room));
@@ -67,17 +61,15 @@ TEST(AttachmentCandidateName, NumbersBeforeTheFirstDotAndShortensTheStem) {
 }
 
 TEST(WriteAttachmentFile, DecodesIntoAnUnusedNameAndSkipsEmptyParts) {
-    char pattern[] = "/tmp/zq-att-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = std::string(pattern) + "/";
-    std::ofstream(dir + "data.bin") << "old";
-
+    const PrivateTempDir temp;
+    const CString dir((temp.path + "/").c_str());
+    std::ofstream(temp.File("data.bin")) << "old";
     MimePart part;
     part.fileName = "data.bin";
     part.transferEncoding = "BASE64";
     part.body = "AAEC/w==\r\n";
-    const CString path = WriteAttachmentFile(part, CString(dir.c_str()));
-    EXPECT_EQ(std::string(path.c_str()), dir + "data(1).bin");
+    const CString path = WriteAttachmentFile(part, dir);
+    EXPECT_EQ(std::string(path.c_str()), temp.File("data(1).bin"));
     std::ifstream in(path.c_str(), std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
@@ -85,13 +77,11 @@ TEST(WriteAttachmentFile, DecodesIntoAnUnusedNameAndSkipsEmptyParts) {
 
     part.body.Empty();
     part.fileName = "nothing.txt";
-    EXPECT_TRUE(WriteAttachmentFile(part, CString(dir.c_str())).IsEmpty());
-    EXPECT_FALSE(std::filesystem::exists(dir + "nothing.txt"));
-
+    EXPECT_TRUE(WriteAttachmentFile(part, dir).IsEmpty());
+    EXPECT_FALSE(std::filesystem::exists(temp.File("nothing.txt")));
     // A directory too long for any name beside it takes no file.
     part.body = "x";
-    EXPECT_TRUE(WriteAttachmentFile(part, CString((dir + std::string(250, 'd') + "/").c_str())).IsEmpty());
-    std::filesystem::remove_all(pattern);
+    EXPECT_TRUE(WriteAttachmentFile(part, CString((temp.path + "/" + std::string(250, 'd') + "/").c_str())).IsEmpty());
 }
 
 }  // namespace

@@ -12,29 +12,6 @@
 
 namespace {
 
-struct Attachment {
-    std::string name;
-    std::string body;
-    bool base64 = false;
-};
-
-std::string MessageWith(const std::vector<Attachment>& attachments) {
-    std::vector<std::string> lines = {"From: a@example.test", "Subject: Files",
-                                      "Content-Type: multipart/mixed; boundary=\"zzBzz\"", "", "--zzBzz",
-                                      "Content-Type: text/plain", "", "See the files.", ""};
-    for (const Attachment& a : attachments) {
-        lines.push_back("--zzBzz");
-        lines.push_back("Content-Type: application/octet-stream; name=\"" + a.name + "\"");
-        lines.push_back("Content-Disposition: attachment; filename=\"" + a.name + "\"");
-        if (a.base64) lines.push_back("Content-Transfer-Encoding: base64");
-        lines.push_back("");
-        lines.push_back(a.body);
-        lines.push_back("");
-    }
-    lines.push_back("--zzBzz--");
-    return CrLf(lines);
-}
-
 std::string Contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
@@ -49,25 +26,26 @@ std::vector<std::string> SplitPaths(const std::string& joined) {
     return paths;
 }
 
+std::vector<std::string> Paths(const AttachmentList* list) {
+    return std::vector<std::string>(list->path, list->path + list->count);
+}
+
 class AttachmentTest : public SessionScript {
 protected:
     void TearDown() override {
         FreeMailMsgRecord(record);
         SessionScript::TearDown();
     }
-    // The whole conversation of one GetMsg of a message the server reports seen.
-    void ScriptDownload(uint32_t uid, const std::string& text) {
-        const std::string n = std::to_string(uid);
+    // Logs on and downloads `text`, which the server reports seen.
+    void Download(uint32_t uid, const std::string& text, const LogonOptions& options = {}) {
         ScriptLogon();
-        Select();
-        Cmd("UID FETCH " + n + " rfc822.size", SizeAnswer(uid, text.size()));
-        Cmd("UID FETCH " + n + " RFC822", FetchAnswer(uid, "RFC822", text));
-        Cmd("UID FETCH " + n + " FLAGS", "* 1 FETCH (UID " + n + " FLAGS (\\Seen))\r\n");
-    }
-    void Download(uint32_t uid) {
+        Whole(uid, text);
+        Flags(uid, "\\Seen");
+        LogOn(options);
         const UidRef id(uid);
         ASSERT_EQ(session.GetMsg(nullptr, &id.ref, &record), 0);
         ASSERT_NE(record, nullptr);
+        Verify();
     }
     MailMsg* record = nullptr;
 };
@@ -75,12 +53,9 @@ protected:
 TEST_F(AttachmentTest, ClashingNamesAreNumberedAndListedInDownloadOrderUntilFreed) {
     std::ofstream(temp.File("a.txt")) << "already here";
     std::ofstream(temp.File("README")) << "already here";
-    ScriptDownload(11, MessageWith({{"a.txt", "aGVsbG8=", true}, {"a.txt", "second file"},
-                                    {"README", "readme body"}}));
-    LogOn({.flags = 2});
-    Download(11);
-    Verify();
-
+    ASSERT_NO_FATAL_FAILURE(Download(
+        11, MessageWith({{"a.txt", "aGVsbG8=", true}, {"a.txt", "second file"}, {"README", "readme body"}}),
+        {.flags = 2}));
     const std::vector<std::string> paths = {temp.File("a(1).txt"), temp.File("a(2).txt"), temp.File("README(1)")};
     EXPECT_EQ(SplitPaths(Text(record->attachments)), paths);
     EXPECT_EQ(Contents(paths[0]), "hello");
@@ -88,23 +63,21 @@ TEST_F(AttachmentTest, ClashingNamesAreNumberedAndListedInDownloadOrderUntilFree
     EXPECT_EQ(Contents(paths[2]).rfind("readme body", 0), 0u);
     EXPECT_EQ(Contents(temp.File("a.txt")), "already here");
 
+    // Two calls hand out two lists naming the same files, each logged.
     HostKit_Clear();
     const UidRef id(11);
     AttachmentList* first = nullptr;
     AttachmentList* second = nullptr;
     ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &first), 0);
     ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &second), 0);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(first && second);
     EXPECT_NE(first, second);
-    for (const AttachmentList* list : {first, second}) {
-        ASSERT_EQ(list->count, 3);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(std::string(list->path[i]), paths[static_cast<size_t>(i)]);
-    }
-    const std::vector<std::string> logged = {"ATT: " + paths[0], "ATT: " + paths[1], "ATT: " + paths[2]};
-    std::vector<std::string> twice = logged;
-    twice.insert(twice.end(), logged.begin(), logged.end());
-    EXPECT_EQ(LogLines("ATT: "), twice);
+    EXPECT_EQ(Paths(first), paths);
+    EXPECT_EQ(Paths(second), paths);
+    std::vector<std::string> logged;
+    for (int call = 0; call < 2; ++call)
+        for (const std::string& path : paths) logged.push_back("ATT: " + path);
+    EXPECT_EQ(LogLines("ATT: "), logged);
 
     EXPECT_EQ(ReleaseAttachmentList(&first), 0);
     for (const std::string& path : paths) EXPECT_FALSE(std::filesystem::exists(path)) << path;
@@ -119,10 +92,7 @@ TEST_F(AttachmentTest, HostileNamesNeverLeaveTheTemporaryDirectory) {
         {"../../escape.txt", "1"}, {"..\\..\\win.txt", "2"}, {"/etc/zq-passwd", "3"},
         {"a,b.txt", "4"},          {"ctl\x01name.txt", "5"}, {"dir/", "6"},
         {"..", "7"},               {longName, "8"},          {"link.txt", "9"}};
-    ScriptDownload(12, MessageWith(hostile));
-    LogOn();
-    Download(12);
-    Verify();
+    ASSERT_NO_FATAL_FAILURE(Download(12, MessageWith(hostile)));
 
     const std::vector<std::string> paths = SplitPaths(Text(record->attachments));
     ASSERT_EQ(paths.size(), hostile.size());
@@ -137,8 +107,8 @@ TEST_F(AttachmentTest, HostileNamesNeverLeaveTheTemporaryDirectory) {
     }
     const std::string shortened = paths[7].substr(temp.path.size() + 1);
     EXPECT_EQ(paths[7].size(), 255u);
-    EXPECT_EQ(shortened.substr(shortened.size() - 4), ".pdf");
     EXPECT_EQ(shortened.find_first_not_of('n'), shortened.size() - 4);
+    EXPECT_EQ(shortened.substr(shortened.size() - 4), ".pdf");
     const std::set<std::string> expectedNames = {"escape.txt", "win.txt",  "zq-passwd", "a_b.txt",    "ctl_name.txt",
                                                  "attachment", "__",       shortened,   "link(1).txt"};
     EXPECT_EQ(names, expectedNames);
@@ -146,51 +116,55 @@ TEST_F(AttachmentTest, HostileNamesNeverLeaveTheTemporaryDirectory) {
     EXPECT_FALSE(std::filesystem::exists(temp.parent + "/target.txt"));
 }
 
-TEST(AttachmentList, MoreThanTenPathsAreCutToTenAndTheRestLogged) {
-    HostKit_Clear();
+// A session with the cached message of UID n in the Inbox, carrying `files`, with no server.
+class CachedAttachments : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HostKit_Clear();
+        session.folders.push_back(std::make_unique<FolderCache>("INBOX"));
+    }
+    void Cache(uint32_t uid, const std::string& files) {
+        auto message = std::make_unique<CMsg>();
+        SetUidId(message->m_id, uid);
+        message->m_strAttachments = files.c_str();
+        session.folders[0]->messages.push_back(std::move(message));
+    }
     ImapSession session;
-    session.verbose = 2;
-    session.folders.push_back(std::make_unique<FolderCache>("INBOX"));
-    auto message = std::make_unique<CMsg>();
-    SetUidId(message->m_id, 5);
-    std::string joined;
-    for (int i = 1; i <= 12; ++i) joined += (i > 1 ? ",/t/p" : "/t/p") + std::to_string(i);
-    message->m_strAttachments = joined.c_str();
-    session.folders[0]->messages.push_back(std::move(message));
+};
 
+TEST_F(CachedAttachments, MoreThanTenPathsAreCutToTenAndTheRestLogged) {
+    session.verbose = 2;
+    std::vector<std::string> paths;
+    std::string joined;
+    for (int i = 1; i <= 12; ++i) {
+        paths.push_back("/t/p" + std::to_string(i));
+        joined += (i > 1 ? "," : "") + paths.back();
+    }
+    Cache(5, joined);
     const UidRef id(5);
     AttachmentList* list = nullptr;
     ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &list), 0);
     ASSERT_NE(list, nullptr);
-    ASSERT_EQ(list->count, 10);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(std::string(list->path[i]), "/t/p" + std::to_string(i + 1));
+    EXPECT_EQ(Paths(list), std::vector<std::string>(paths.begin(), paths.begin() + 10));
     delete list;  // not through the release: these files do not exist
 
-    std::vector<std::string> logged;
-    for (int i = 0; i < HostKit_CallCount(); ++i) logged.push_back(HostKit_Call(i)->text);
-    ASSERT_EQ(logged.size(), 11u);
-    EXPECT_EQ(logged[0], "The message contains more attachments than allowable. Removing attachments:\n/t/p11\n/t/p12");
-    EXPECT_EQ(logged[1], "ATT: /t/p1");
-    EXPECT_EQ(logged[10], "ATT: /t/p10");
+    std::vector<std::string> logged = {
+        "The message contains more attachments than allowable. Removing attachments:\n/t/p11\n/t/p12"};
+    for (int i = 0; i < 10; ++i) logged.push_back("ATT: " + paths[i]);
+    std::vector<std::string> calls;
+    for (int i = 0; i < HostKit_CallCount(); ++i) calls.push_back(HostKit_Call(i)->text);
+    EXPECT_EQ(calls, logged);
 }
 
-TEST(AttachmentList, EveryCommaPieceIsAnEntryAndAMessageWithoutFilesGetsNoList) {
-    ImapSession session;
-    session.folders.push_back(std::make_unique<FolderCache>("INBOX"));
-    for (uint32_t uid : {1u, 2u}) {
-        auto message = std::make_unique<CMsg>();
-        SetUidId(message->m_id, uid);
-        message->m_strAttachments = uid == 1 ? ",a,,b" : "";
-        session.folders[0]->messages.push_back(std::move(message));
-    }
+TEST_F(CachedAttachments, EveryCommaPieceIsAnEntryAndAMessageWithoutFilesGetsNoList) {
+    Cache(1, ",a,,b");
+    Cache(2, "");
     const UidRef one(1), two(2), three(3);
     CStringArray names;
     ASSERT_TRUE(session.GetAttachmentNames(nullptr, 4, one.bytes, names));
-    ASSERT_EQ(names.GetSize(), 4);
-    EXPECT_EQ(Text(names[0]), "");
-    EXPECT_EQ(Text(names[1]), "a");
-    EXPECT_EQ(Text(names[2]), "");
-    EXPECT_EQ(Text(names[3]), "b");
+    std::vector<std::string> got;
+    for (int i = 0; i < names.GetSize(); ++i) got.push_back(Text(names[i]));
+    EXPECT_EQ(got, (std::vector<std::string>{"", "a", "", "b"}));
     EXPECT_FALSE(session.GetAttachmentNames(nullptr, 4, three.bytes, names));
     EXPECT_FALSE(session.GetAttachmentNames(nullptr, 3, one.bytes, names)) << "ids compare by length too";
 

@@ -6,8 +6,6 @@
 
 namespace {
 
-const std::string kSearch = "UID SEARCH NOT DELETED SINCE 01-Jan-1990";
-
 class DownloadTest : public SessionScript {
 protected:
     void TearDown() override {
@@ -23,7 +21,6 @@ protected:
         return record;
     }
     std::vector<MailMsg*> taken;
-    const TimeZoneUtc utc;
 };
 
 TEST_F(DownloadTest, ListedUnseenMessageStaysUnseenAndComesFromTheCacheTheSecondTime) {
@@ -32,12 +29,10 @@ TEST_F(DownloadTest, ListedUnseenMessageStaysUnseenAndComesFromTheCacheTheSecond
                                    "Cc: Carol <carol@example.test>", "Subject: Hello",
                                    "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "First\nSecond", "Third"});
     ScriptLogon();
-    Select();
-    Cmd(kSearch, "* SEARCH 7\r\n");
+    Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 7\r\n");
     Cmd("UID FETCH 7 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
         FetchAnswer(7, "FLAGS () BODY[HEADER.FIELDS (RECEIVED)]", "\r\n"));
-    Cmd("UID FETCH 7 rfc822.size", SizeAnswer(7, text.size()));
-    Cmd("UID FETCH 7 RFC822", FetchAnswer(7, "RFC822", text));
+    Whole(7, text);
     Cmd("UID STORE 7 -FLAGS.SILENT \\seen");
     LogOn();
     MailMsg** listed = nullptr;
@@ -67,37 +62,36 @@ TEST_F(DownloadTest, ListedUnseenMessageStaysUnseenAndComesFromTheCacheTheSecond
     Verify();
 }
 
+// Also: with HTML preferred and no HTML part, the plain body, base64-decoded with CR LF.
 TEST_F(DownloadTest, UnlistedMessageAsksForItsFlagsAndTakesReplyToAndReceived) {
     const std::string text = CrLf({"Received: from mx by imap; Mon, 30 Sep 2024 08:15:00 +0000",
                                    "From: Alice <alice@example.test>", "Reply-To: Desk <desk@example.test>",
-                                   "Subject: Seen already", "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "Body."});
-    ScriptLogon();
-    Select("work", 1);
-    Cmd("UID FETCH 3 rfc822.size", SizeAnswer(3, text.size()));
-    Cmd("UID FETCH 3 RFC822", FetchAnswer(3, "RFC822", text));
-    Cmd("UID FETCH 3 FLAGS", "* 1 FETCH (UID 3 FLAGS (\\Seen))\r\n");
-    LogOn();
+                                   "Subject: Seen already", "Date: Tue, 1 Oct 2024 10:00:00 +0000",
+                                   "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "",
+                                   "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});  // "Plain text\nover two lines."
+    ScriptLogon("work", 1);
+    Whole(3, text);
+    Flags(3, "\\Seen");
+    LogOn({.attachments = 1, .preferHtml = 1});
     const char* work = "work";  // folder names match without regard to case
     const MailMsg* record = Get(3, &work);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(Text(record->replyTo), "Desk <desk@example.test>");
     EXPECT_EQ(record->date, 1727684100) << "the Received date wins over the Date header";
     EXPECT_NE(record->flags & ZQ_FLAG_READ, 0u);
+    EXPECT_EQ(Text(record->body), "Plain text\r\nover two lines.");
     Verify();
 }
 
 TEST_F(DownloadTest, PartlyRetrievedMessageIsPartialFirstAndWholeFromTheCache) {
-    const std::string header = CrLf({"From: a@example.test", "Subject: Big",
-                                     "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""});
     ScriptLogon();
-    Select();
-    Cmd("UID FETCH 9 rfc822.size", SizeAnswer(9, 5000000));
-    Cmd("UID FETCH 9 BODY[HEADER.FIELDS (Content-Type)]",
-        FetchAnswer(9, "BODY[HEADER.FIELDS (CONTENT-TYPE)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n"));
-    Cmd("UID FETCH 9 BODY[HEADER]", FetchAnswer(9, "BODY[HEADER]", header));
-    Cmd("UID FETCH 9 BODY[1.MIME]", FetchAnswer(9, "BODY[1.MIME]", "Content-Type: text/plain\r\n\r\n"));
-    Cmd("UID FETCH 9 BODY[1]", FetchAnswer(9, "BODY[1]", "Just the text.\r\n"));
-    Cmd("UID FETCH 9 FLAGS", "* 1 FETCH (UID 9 FLAGS ())\r\n");
+    Size(9, 5000000);
+    Fetch(9, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n");
+    Fetch(9, "BODY[HEADER]", CrLf({"From: a@example.test", "Subject: Big",
+                                   "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""}));
+    Fetch(9, "BODY[1.MIME]", "Content-Type: text/plain\r\n\r\n");
+    Fetch(9, "BODY[1]", "Just the text.\r\n");
+    Flags(9, "");
     Cmd("UID STORE 9 -FLAGS.SILENT \\seen");
     LogOn({.attachments = 1, .maxMessageSize = 100000});
     const MailMsg* first = Get(9);
@@ -110,26 +104,9 @@ TEST_F(DownloadTest, PartlyRetrievedMessageIsPartialFirstAndWholeFromTheCache) {
     Verify();
 }
 
-TEST_F(DownloadTest, HtmlPreferenceFallsBackToABase64PlainBody) {
-    // "Plain text\nover two lines." in base64, with a bare LF.
-    const std::string text = CrLf({"From: a@example.test", "Subject: Encoded", "Content-Type: text/plain",
-                                   "Content-Transfer-Encoding: base64", "", "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});
-    ScriptLogon();
-    Select();
-    Cmd("UID FETCH 2 rfc822.size", SizeAnswer(2, text.size()));
-    Cmd("UID FETCH 2 RFC822", FetchAnswer(2, "RFC822", text));
-    Cmd("UID FETCH 2 FLAGS", "* 1 FETCH (UID 2 FLAGS (\\Seen))\r\n");
-    LogOn({.attachments = 1, .preferHtml = 1});
-    const MailMsg* record = Get(2);
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(Text(record->body), "Plain text\r\nover two lines.");
-    Verify();
-}
-
 TEST_F(DownloadTest, FailedRetrievalAndForeignIdsProduceNoRecord) {
     ScriptLogon();
-    Select();
-    Cmd("UID FETCH 5 rfc822.size", SizeAnswer(5, 10));
+    Size(5, 10);
     Cmd("UID FETCH 5 RFC822", "", "NO Gone.");
     LogOn();
     EXPECT_EQ(Get(5), nullptr);

@@ -1,26 +1,19 @@
-// Listing a folder: ids with read state, header records from the listing's status records
-// without server traffic, and the whole Inbox at once.
+// Listing a folder: ids with read state, header records from the listing without server
+// traffic, and the whole Inbox at once.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
+#include "imap/message_retrieval.h"
 #include "session_script.h"
 
 namespace {
 
-constexpr uint32_t kRead = ZQ_FLAG_READ;
-constexpr uint32_t kDownloaded = ZQ_FLAG_DOWNLOADED;
 const std::string kSearch = "UID SEARCH NOT DELETED SINCE 01-Jan-1990";
-
-std::string ReceivedInfo(uint32_t uid) {
-    return "UID FETCH " + std::to_string(uid) + " (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])";
-}
-
-std::string ReceivedAnswer(uint32_t uid, const std::string& flags, const std::string& received) {
-    return FetchAnswer(uid, "FLAGS (" + flags + ") BODY[HEADER.FIELDS (RECEIVED)]", received + "\r\n");
-}
-
-const std::string kReceivedOctober = "Received: from mx by imap; Tue, 1 Oct 2024 10:00:00 +0000\r\n";
+// Folded over three lines, as servers write it.
+const std::string kReceivedOctober =
+    CrLf({"Received: from mx (mx [127.0.0.1])", "\tby imap.example.test;", " Tue, 1 Oct 2024 10:00:00 +0000"});
 const std::string kReceivedSeptember = "Received: from mx by imap; Mon, 30 Sep 2024 08:15:00 +0000\r\n";
 
 class EnumerationTest : public SessionScript {
@@ -35,110 +28,96 @@ protected:
         if (records && count > 0) ReleaseMailMsgArray(records, static_cast<int32_t>(count));
         records = nullptr;
     }
-    // Lists the folder, keeping the records for the checks.
+    void ReceivedInfo(uint32_t uid, const std::string& flags, const std::string& received,
+                      const std::string& status = "OK Done.") {
+        Cmd("UID FETCH " + std::to_string(uid) + " (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
+            received.empty() ? ""
+                             : FetchAnswer(uid, "FLAGS (" + flags + ") BODY[HEADER.FIELDS (RECEIVED)]", received + "\r\n"),
+            status);
+    }
     int32_t ListIds(FolderRef folder = nullptr) {
         Release();
         return session.GetMsgIds(folder, &records, &count);
     }
     int32_t Headers(const std::vector<uint32_t>& uids, FolderRef folder = nullptr) {
-        std::vector<UidRef> refs;
-        refs.reserve(uids.size());
+        std::vector<UidRef> refs(uids.begin(), uids.end());
         std::vector<const MessageIdRef*> pointers;
-        for (uint32_t uid : uids) {
-            refs.emplace_back(uid);
-            pointers.push_back(&refs.back().ref);
-        }
+        for (const UidRef& ref : refs) pointers.push_back(&ref.ref);
         Release();
         const int32_t n = static_cast<int32_t>(uids.size());
         return session.GetMsgHeaders(folder, &records, &count, pointers.data(), &n);
     }
+    // UID, read bit and date of each record.
+    using Rows = std::vector<std::tuple<uint32_t, bool, int32_t>>;
+    Rows Listed() const {
+        Rows rows;
+        for (uint32_t i = 0; i < count; ++i)
+            rows.emplace_back(RecordUid(records[i]), (records[i]->flags & ZQ_FLAG_READ) != 0, records[i]->date);
+        return rows;
+    }
 
-    const TimeZoneUtc utc;
     MailMsg** records = nullptr;
     uint32_t count = 0;
 };
 
 TEST_F(EnumerationTest, IdsCarryTheReadStateAndHeadersComeFromTheListingWithoutTraffic) {
     ScriptLogon();
-    Select();
     Cmd(kSearch, "* SEARCH 4 7 9\r\n");
-    Cmd(ReceivedInfo(4), ReceivedAnswer(4, "\\Seen", kReceivedOctober));
-    Cmd(ReceivedInfo(7), ReceivedAnswer(7, "", kReceivedSeptember));
-    Cmd(ReceivedInfo(9), "", "NO Message vanished.");
+    ReceivedInfo(4, "\\Seen", kReceivedOctober);
+    ReceivedInfo(7, "", kReceivedSeptember);
+    ReceivedInfo(9, "", "", "NO Message vanished.");
     LogOn();
 
     ASSERT_EQ(ListIds(), 0);  // a null folder reference lists the Inbox
-    ASSERT_EQ(count, 3u);
-    const uint32_t uids[] = {4, 7, 9};
-    for (uint32_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(RecordUid(records[i]), uids[i]);
-        EXPECT_EQ(records[i]->date, 0) << "ids carry no date";
-        EXPECT_EQ(records[i]->flags & kDownloaded, 0u);
+    // Ids carry no date; a failed flag query lists the message unread.
+    EXPECT_EQ(Listed(), (Rows{{4, true, 0}, {7, false, 0}, {9, false, 0}}));
+    for (uint32_t i = 0; i < count; ++i) {
+        EXPECT_EQ(records[i]->flags & ZQ_FLAG_DOWNLOADED, 0u);
         EXPECT_EQ(records[i]->from, nullptr);
     }
-    EXPECT_NE(records[0]->flags & kRead, 0u);
-    EXPECT_EQ(records[1]->flags & kRead, 0u);
-    EXPECT_EQ(records[2]->flags & kRead, 0u) << "a failed flag query lists the message unread";
-
-    // Three ids of which one was never listed: two records, in the host's order.
+    // One id was never listed: two records, in the host's order.
     ASSERT_EQ(Headers({9, 5, 4}), 0);
-    ASSERT_EQ(count, 2u);
-    EXPECT_EQ(RecordUid(records[0]), 9u);
-    EXPECT_EQ(records[0]->date, 0);
-    EXPECT_EQ(records[0]->flags & kRead, 0u);
-    EXPECT_EQ(RecordUid(records[1]), 4u);
-    EXPECT_EQ(records[1]->date, 1727776800);  // 2024-10-01 10:00:00 UTC
-    EXPECT_NE(records[1]->flags & kRead, 0u);
+    EXPECT_EQ(Listed(), (Rows{{9, false, 0}, {4, true, 1727776800}}));
     ASSERT_EQ(Headers({7}), 0);
-    ASSERT_EQ(count, 1u);
-    EXPECT_EQ(records[0]->date, 1727684100);  // 2024-09-30 08:15:00 UTC
+    EXPECT_EQ(Listed(), (Rows{{7, false, 1727684100}}));
     Verify();
 }
 
 TEST_F(EnumerationTest, HeadersKeepTheFirstListingsStateAfterARelisting) {
     const char* work = "Work";
-    ScriptLogon();
-    Select("Work", 1);
+    ScriptLogon("Work", 1);
     Cmd(kSearch, "* SEARCH 12\r\n");
-    Cmd(ReceivedInfo(12), ReceivedAnswer(12, "\\Seen", kReceivedOctober));
+    ReceivedInfo(12, "\\Seen", kReceivedOctober);
     Cmd(kSearch, "* SEARCH 12\r\n");
-    Cmd(ReceivedInfo(12), ReceivedAnswer(12, "", kReceivedSeptember));
+    ReceivedInfo(12, "", kReceivedSeptember);
     LogOn();
     ASSERT_EQ(ListIds(&work), 0);
     ASSERT_EQ(ListIds(&work), 0);
-    ASSERT_EQ(count, 1u);
-    EXPECT_EQ(records[0]->flags & kRead, 0u) << "the listing itself shows the current state";
+    EXPECT_EQ(Listed(), (Rows{{12, false, 0}})) << "the listing itself shows the current state";
     ASSERT_EQ(Headers({12}, &work), 0);
-    ASSERT_EQ(count, 1u);
-    EXPECT_NE(records[0]->flags & kRead, 0u);
-    EXPECT_EQ(records[0]->date, 1727776800);
-    // Another folder's listing is not this one's.
+    EXPECT_EQ(Listed(), (Rows{{12, true, 1727776800}}));
     ASSERT_EQ(Headers({12}), 0);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(count, 0u) << "another folder's listing is not this one's";
     Verify();
 }
 
 TEST_F(EnumerationTest, EmptyFolderAndUnknownFoldersLeaveTheHostsArrayAlone) {
     const char* nope = "Nope";
-    const char* empty = "";
-    ScriptLogon();
-    Select("Inbox", 0);  // nothing to search
+    const char* blank = "";
+    ScriptLogon("Inbox", 0);  // nothing to search
     LogOn();
     MailMsg** untouched = reinterpret_cast<MailMsg**>(0x1234);
     records = untouched;
     count = 99;
-    EXPECT_EQ(session.GetMsgIds(&empty, &records, &count), 0);
+    EXPECT_EQ(session.GetMsgIds(&blank, &records, &count), 0);
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(records, untouched);
     EXPECT_EQ(session.GetMsgIds(&nope, &records, &count), 8);
     const UidRef id(4);
     const MessageIdRef* ids[] = {&id.ref};
-    const int32_t one = 1, none = 0;
-    EXPECT_EQ(session.GetMsgHeaders(&nope, &records, &count, ids, &one), 16);
     // Counts no array can have are refused before the host's ids are read.
-    const int32_t negative = -1, absurd = INT32_MAX;
-    EXPECT_EQ(session.GetMsgHeaders(nullptr, &records, &count, ids, &negative), 16);
-    EXPECT_EQ(session.GetMsgHeaders(nullptr, &records, &count, ids, &absurd), 16);
+    for (const int32_t n : {1, -1, INT32_MAX})
+        EXPECT_EQ(session.GetMsgHeaders(n == 1 ? &nope : nullptr, &records, &count, ids, &n), 16) << n;
+    const int32_t none = 0;
     count = 99;
     EXPECT_EQ(session.GetMsgHeaders(&nope, &records, &count, ids, &none), 0);
     EXPECT_EQ(count, 0u);
@@ -151,27 +130,22 @@ TEST_F(EnumerationTest, HeaderOnlyInboxDownloadNeverClearsTheSeenFlagAndCachesNo
     const std::string header = CrLf({"From: Alice <alice@example.test>", "Subject: Only the header",
                                      "Date: Tue, 1 Oct 2024 10:00:00 +0000", ""});
     ScriptLogon();
-    Select();
     Cmd(kSearch, "* SEARCH 4 7\r\n");
     for (uint32_t uid : {4u, 7u}) {
-        const std::string n = std::to_string(uid);
-        Cmd("UID FETCH " + n + " rfc822.size", SizeAnswer(uid, 900));
-        Cmd("UID FETCH " + n + " RFC822.HEADER", FetchAnswer(uid, "RFC822.HEADER", header));
-        Cmd("UID FETCH " + n + " FLAGS", "* 1 FETCH (UID " + n + " FLAGS (" + (uid == 4 ? "\\Seen" : "") + "))\r\n");
+        Size(uid, 900);
+        Fetch(uid, "RFC822.HEADER", header);
+        Flags(uid, uid == 4 ? "\\Seen" : "");
     }
     LogOn();
     ASSERT_EQ(session.GetAllMsgs(&records, &count, 1), 0);
-    ASSERT_EQ(count, 2u);
-    for (uint32_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(Listed(), (Rows{{4, true, 1727776800}, {7, false, 1727776800}}));
+    for (uint32_t i = 0; i < count; ++i) {
         EXPECT_EQ(Text(records[i]->subject), "Only the header");
         EXPECT_EQ(records[i]->body, nullptr);
         EXPECT_EQ(records[i]->attachments, nullptr);
-        EXPECT_NE(records[i]->flags & kDownloaded, 0u);
+        EXPECT_NE(records[i]->flags & ZQ_FLAG_DOWNLOADED, 0u);
         EXPECT_EQ(records[i]->partial, 1u);
-        EXPECT_EQ(records[i]->date, 1727776800);
     }
-    EXPECT_NE(records[0]->flags & kRead, 0u);
-    EXPECT_EQ(records[1]->flags & kRead, 0u);
     EXPECT_TRUE(session.FindFolder("Inbox")->messages.empty());
     const UidRef id(4);
     EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr), 2);
@@ -179,7 +153,7 @@ TEST_F(EnumerationTest, HeaderOnlyInboxDownloadNeverClearsTheSeenFlagAndCachesNo
 }
 
 TEST_F(EnumerationTest, InboxThatCannotBeSelectedFailsTheWholeDownload) {
-    ScriptLogon();
+    ScriptLogon("");
     Cmd("SELECT \"Inbox\"", "", "NO Mailbox locked.");
     LogOn();
     EXPECT_EQ(session.GetAllMsgs(&records, &count, 0), 16);
@@ -187,7 +161,7 @@ TEST_F(EnumerationTest, InboxThatCannotBeSelectedFailsTheWholeDownload) {
     Verify();
 }
 
-TEST(SessionWithoutConnection, ListingAndDownloadAnswerNoConnection) {
+TEST(SessionWithoutConnection, EveryOperationAnswersNoConnection) {
     ImapSession session;
     MailMsg** records = nullptr;
     MailMsg* record = nullptr;
@@ -202,6 +176,12 @@ TEST(SessionWithoutConnection, ListingAndDownloadAnswerNoConnection) {
     EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr), 2);
     EXPECT_EQ(records, nullptr);
     EXPECT_EQ(record, nullptr);
+    RetrievedMessage message;
+    bool seen = true;
+    int32_t received = 5;
+    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 7, &message, false), ImapResult::NotReady);
+    EXPECT_EQ(GetReceivedInfo(session.imap, "Inbox", 7, seen, received), ImapResult::NotReady);
+    EXPECT_EQ(received, 5);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// A private temporary directory for one test (TMPDIR points into it while it lives).
+// A private temporary directory for one test (TMPDIR points into it while it lives), inside a
+// parent that must stay empty: whatever lands beside `path` escaped it.
 #pragma once
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 #include <string>
 #include <vector>
 
-// A directory of its own in place of the temporary directory, inside a parent that must stay
-// empty: whatever lands beside `path` escaped it.
 class PrivateTempDir {
 public:
     PrivateTempDir() {
@@ -32,23 +31,20 @@ public:
     PrivateTempDir& operator=(const PrivateTempDir&) = delete;
 
     std::string File(const std::string& name) const { return path + "/" + name; }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() const { return List(path, ""); }
     // Entries of the parent besides the temporary directory itself.
-    std::vector<std::string> Escaped() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(parent))
-            if (entry.path() != path) names.push_back(entry.path().filename());
-        return names;
-    }
+    std::vector<std::string> Escaped() const { return List(parent, "tmp"); }
 
     std::string parent;
     std::string path;
 
 private:
+    static std::vector<std::string> List(const std::string& dir, const std::string& except) {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            if (entry.path().filename() != except) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
     std::optional<std::string> m_old;
 };

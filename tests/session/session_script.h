@@ -1,15 +1,14 @@
-// A session logged on to a scripted server, with short waits and a private temporary directory:
-// every command the session sends is checked byte for byte, tags included.
+// A session logged on to a scripted server, with short waits, UTC times and a private temporary
+// directory: every command the session sends is checked byte for byte, tags included.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,37 +26,32 @@ inline std::string CrLf(const std::vector<std::string>& lines) {
     return text;
 }
 
-// The untagged answer of a FETCH that carries one literal, as Dovecot frames it.
+// The untagged answer of a FETCH that carries one literal.
 inline std::string FetchAnswer(uint32_t uid, const std::string& item, const std::string& literal) {
     return "* 1 FETCH (UID " + std::to_string(uid) + " " + item + " {" + std::to_string(literal.size()) + "}\r\n" +
            literal + ")\r\n";
 }
 
-inline std::string SizeAnswer(uint32_t uid, size_t size) {
-    return "* 1 FETCH (UID " + std::to_string(uid) + " RFC822.SIZE " + std::to_string(size) + ")\r\n";
-}
-
-// Pins the time zone to UTC, so message times are plain epoch seconds.
-class TimeZoneUtc {
-public:
-    TimeZoneUtc() {
-        if (const char* old = std::getenv("TZ")) m_old = old;
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
-    ~TimeZoneUtc() {
-        if (m_old)
-            setenv("TZ", m_old->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    TimeZoneUtc(const TimeZoneUtc&) = delete;
-    TimeZoneUtc& operator=(const TimeZoneUtc&) = delete;
-
-private:
-    std::optional<std::string> m_old;
+struct Attachment {
+    std::string name;
+    std::string body;
+    bool base64 = false;
 };
+
+// A multipart/mixed message with a text part and the given attachments.
+inline std::string MessageWith(const std::vector<Attachment>& attachments) {
+    std::vector<std::string> lines = {"From: a@example.test", "Subject: Files",
+                                      "Content-Type: multipart/mixed; boundary=\"zzBzz\"", "", "--zzBzz",
+                                      "Content-Type: text/plain", "", "See the files.", ""};
+    for (const Attachment& a : attachments) {
+        lines.insert(lines.end(), {"--zzBzz", "Content-Type: application/octet-stream; name=\"" + a.name + "\"",
+                                   "Content-Disposition: attachment; filename=\"" + a.name + "\""});
+        if (a.base64) lines.push_back("Content-Transfer-Encoding: base64");
+        lines.insert(lines.end(), {"", a.body, ""});
+    }
+    lines.push_back("--zzBzz--");
+    return CrLf(lines);
+}
 
 struct LogonOptions {
     int32_t attachments = 1;
@@ -71,6 +65,8 @@ protected:
     void SetUp() override {
         testing_hooks::OverrideTransportWaits({std::chrono::milliseconds(3000), std::chrono::milliseconds(150)});
         HostKit_Clear();
+        setenv("TZ", "UTC0", 1);
+        tzset();
     }
     void TearDown() override {
         if (!verified) server.Finish(std::chrono::milliseconds(0));
@@ -84,15 +80,36 @@ protected:
         server.Exchange(tag + " " + command + "\r\n", untagged + tag + " " + status + "\r\n");
         expected += tag + " " + command + "\r\n";
     }
+    // UID FETCH of one item, answered with a literal under the item's name in capitals.
+    void Fetch(uint32_t uid, const std::string& item, const std::string& literal) {
+        std::string named = item;
+        std::transform(named.begin(), named.end(), named.begin(), [](unsigned char c) { return std::toupper(c); });
+        Cmd("UID FETCH " + std::to_string(uid) + " " + item, FetchAnswer(uid, named, literal));
+    }
+    void Size(uint32_t uid, size_t size) {
+        const std::string n = std::to_string(uid);
+        Cmd("UID FETCH " + n + " rfc822.size", "* 1 FETCH (UID " + n + " RFC822.SIZE " + std::to_string(size) + ")\r\n");
+    }
+    void Whole(uint32_t uid, const std::string& text) {
+        Size(uid, text.size());
+        Fetch(uid, "RFC822", text);
+    }
+    void Flags(uint32_t uid, const std::string& flags) {
+        const std::string n = std::to_string(uid);
+        Cmd("UID FETCH " + n + " FLAGS", "* 1 FETCH (UID " + n + " FLAGS (" + flags + "))\r\n");
+    }
     void Select(const std::string& folder = "Inbox", int exists = 3) {
         Cmd("SELECT \"" + folder + "\"", "* " + std::to_string(exists) + " EXISTS\r\n");
     }
-    // Greeting, LOGIN and LIST (INBOX and Work), as the session's logon sends them.
-    void ScriptLogon() {
+    // Greeting, LOGIN and LIST (INBOX and Work), as the session's logon sends them, then the
+    // SELECT of `folder` unless it is empty.
+    void ScriptLogon(const std::string& folder = "Inbox", int exists = 3) {
         server.Send("* OK [CAPABILITY IMAP4rev1 LITERAL+] ready.\r\n");
         Cmd("LOGIN \"bob\" \"secret\"", "", "OK Logged in");
         Cmd("LIST \"\" \"%\"", "* LIST (\\HasNoChildren) \"/\" Work\r\n* LIST (\\HasNoChildren) \"/\" INBOX\r\n");
+        if (!folder.empty()) Select(folder, exists);
     }
+    // The server plays what was scripted before LogOn starts it.
     void LogOn(const LogonOptions& options = {}) {
         server.Start();
         const char* e = empty.c_str();
@@ -103,8 +120,6 @@ protected:
         ASSERT_EQ(session.Logon(&params, options.flags), 0);
         ASSERT_EQ(session.imapConnected, 1);
     }
-    // The server plays what was scripted before LogOn started it: every test writes its whole
-    // conversation first, then drives the session, then verifies.
     void Verify() {
         verified = true;
         const scripted::Outcome outcome = server.Finish();
