@@ -58,7 +58,6 @@ TEST(Base64DecodeTest, Table) {
         {"brace ends the data", "TWFu}TWFu", "Man"},
         {"equals ends the data", "TWFu=TWFu", "Man"},
         {"line breaks and spaces skipped", "TW\r\nFu IFR\thbg==\r\n", "Man Tan"},
-        {"junk characters skipped", "T!W#F$u", "Man"},
         {"incomplete group without end mark gives nothing", "TWFuTW", "Man"},
         {"end mark on an empty group", "TWFu==", "Man"},
         {"all alphabet values", "+/+/", "\xFB\xFF\xBF"},
@@ -97,13 +96,11 @@ TEST(Utf8ToAnsiTest, Table) {
     const TextCase cases[] = {
         {"two-byte e-acute after three letters", "caf\xC3\xA9", "caf\xE9"},
         {"three-byte euro sign", "\xE2\x82\xAC 5", "\x80 5"},
-        {"three-byte quotes", "\xE2\x80\x9Cx\xE2\x80\x9D", "\x93x\x94"},
         {"three-byte character the code page lacks",
          "a\xE4\xB8\xAD"
          "b",
          "a?b"},
-        {"four-byte character keeps low 16 bits", "\xF0\x9F\x98\x80!", "?!"},
-        {"four-byte character whose low bits are a letter", "\xF0\x90\x81\x81", "A"},
+        {"four-byte character keeps its low 16 bits", "\xF0\x90\x81\x81", "A"},
         {"truncated sequence before ascii", "\xC3x", "\x03x"},
         {"truncated three-byte sequence at the end", "ab\xE2\x82", "ab?"},
         {"lone continuation bytes join", "\xA9", ")"},

@@ -98,12 +98,10 @@ TEST(MimeCorpusTest, SampleMessagesParseAndDecode) {
         if (!it->is_regular_file() || (ext != ".raw" && ext != ".msg" && ext != ".eml")) continue;
         ++files;
         std::ifstream in(it->path(), std::ios::binary);
-        std::string text, crlf;
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) crlf += '\r';
-            crlf += text[i];
-        }
+        std::string text(std::istreambuf_iterator<char>(in), {});
+        std::string crlf;  // LF line ends become CR LF; existing CR LF pairs stay
+        for (size_t i = 0; i < text.size(); ++i)
+            crlf += text[i] == '\n' && (i == 0 || text[i - 1] != '\r') ? "\r\n" : std::string(1, text[i]);
         const CStringArray lines = LinesOf(crlf);
         MimeParser parser;
         EXPECT_EQ(parser.Parse(0, lines.GetSize(), lines, true), lines.GetSize() > 0) << it->path();

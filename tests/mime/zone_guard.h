@@ -14,14 +14,9 @@ public:
         tzset();
     }
     ~ZoneGuard() {
-        if (m_old)
-            setenv("TZ", m_old->c_str(), 1);
-        else
-            unsetenv("TZ");
+        m_old ? setenv("TZ", m_old->c_str(), 1) : unsetenv("TZ");
         tzset();
     }
-    ZoneGuard(const ZoneGuard&) = delete;
-    ZoneGuard& operator=(const ZoneGuard&) = delete;
 
 private:
     std::optional<std::string> m_old;
