@@ -25,11 +25,13 @@ struct Reception {
 };
 
 // Plays `server`, connects, and times one Receive.
-Reception ReceiveFrom(scripted::Server& server, const char* terminator, int timeoutMs = 1500) {
+Reception ReceiveFrom(scripted::Server& server, const char* terminator, int timeoutMs = 1500,
+                      const std::function<void(SocketConnection&)>& connected = {}) {
     SocketConnection socket(Loopback(server.Port(), timeoutMs));
     server.Start();
     EXPECT_EQ(socket.Startup(), SocketResult::Ok);
     EXPECT_EQ(socket.Connect(), SocketResult::Ok);
+    if (connected) connected(socket);
     CString out("left over");
     const auto start = std::chrono::steady_clock::now();
     const SocketResult result = socket.Receive(out, terminator);
@@ -163,36 +165,25 @@ TEST(SocketReceive, TimeOutAfterDataReturnsTheData) {
     ScopedWaits waits(2000ms, 2000ms);
     scripted::Server server;
     server.Send("* 1 FETCH (UID 7 BODY[] {300}\r\n").Delay(100ms).Send("stolen bytes").Delay(4000ms);
-    SocketConnection socket(Loopback(server.Port(), 500));
-    server.Start();
-    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
-    ASSERT_EQ(socket.Connect(), SocketResult::Ok);
-    struct Thief {
-        int fd;
-        int yields = 0;
-        std::string taken;
-    } thief{socket.NativeHandle(), 0, {}};
-    YieldHook_Set(
-        [](void* context) {
-            auto* t = static_cast<Thief*>(context);
-            if (++t->yields != 2) return;
-            char buffer[64];
-            const ssize_t n = recv(t->fd, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (n > 0) t->taken.assign(buffer, static_cast<size_t>(n));
-        },
-        &thief);
-    CString out;
-    const auto start = std::chrono::steady_clock::now();
-    const SocketResult result = socket.Receive(out, "AEG1");
-    const double seconds = SecondsSince(start);
+    static int fd, yields;
+    static std::string taken;
+    const Reception r = ReceiveFrom(server, "AEG1", 500, [](SocketConnection& socket) {
+        fd = socket.NativeHandle();
+        YieldHook_Set(
+            [](void*) {
+                char buffer[64];
+                const ssize_t n = ++yields == 2 ? recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) : 0;
+                if (n > 0) taken.assign(buffer, static_cast<size_t>(n));
+            },
+            nullptr);
+    });
     YieldHook_Set(nullptr, nullptr);
-    EXPECT_EQ(thief.taken, "stolen bytes");
-    EXPECT_EQ(result, SocketResult::Ok);
-    EXPECT_EQ(out, "* 1 FETCH (UID 7 BODY[] {300}\r\n");
-    EXPECT_EQ(socket.LastError(), "The connection timed out");
-    EXPECT_GE(seconds, 0.5);  // the receive time-out, not the 2 s pause
-    EXPECT_LT(seconds, 1.8);
-    server.Finish(0ms);
+    EXPECT_EQ(taken, "stolen bytes");
+    EXPECT_EQ(r.result, SocketResult::Ok);
+    EXPECT_EQ(r.text, "* 1 FETCH (UID 7 BODY[] {300}\r\n");
+    EXPECT_EQ(r.error, "The connection timed out");
+    EXPECT_GE(r.seconds, 0.5);  // the receive time-out, not the 2 s pause
+    EXPECT_LT(r.seconds, 1.8);
 }
 
 // The one test that keeps the shipped pause of 3 s and 500 µs.
