@@ -24,7 +24,6 @@ TEST_F(DovecotTest, LoginListAndLogout) {
     EXPECT_TRUE(Lists(client.Folders(), "INBOX"));
     EXPECT_EQ(client.Logout(), ImapResult::Ok);
     EXPECT_FALSE(client.IsLoggedIn());
-    EXPECT_EQ(client.Logout(), ImapResult::NotConnected);
 }
 
 TEST_F(DovecotTest, RefusedLoginsTryBothForms) {
@@ -91,7 +90,6 @@ TEST_F(DovecotTest, CreateRenameAppendAndDeleteWithMoveFirst) {
     const std::string text = MessageText("appended", 300);
     EXPECT_EQ(client.AppendMessage("Plans 2024", text.c_str()), ImapResult::Ok);
     EXPECT_EQ(client.AppendMessage("Plans 2024", text.c_str()), ImapResult::Ok);
-    EXPECT_EQ(client.AppendMessage("Nowhere", text.c_str()), ImapResult::UnknownFolder);
     EXPECT_TRUE(client.SelectFolder("Plans 2024"));
     EXPECT_EQ(client.SelectedCount(), 2);
     EXPECT_EQ(client.GetMessageSize("Plans 2024", 1), text.size());
