@@ -15,7 +15,6 @@
 
 namespace {
 
-// The Dovecot fixture claims the first recipient's account (`user`) and shortens the waits.
 class PostfixTest : public DovecotTest {
 protected:
     void SetUp() override {
@@ -29,29 +28,22 @@ protected:
 
     std::string Address(const std::string& name) { return name + "@" + m_env["ZQ_MAIL_DOMAIN"]; }
 
-    // The INBOX messages of a pool account, waiting up to 10 s for `count` to arrive.
-    std::vector<std::string> Inbox(const std::string& name, size_t count) {
+    // The first INBOX message of a pool account, waiting up to 10 s for it; empty if none came.
+    std::string FirstInInbox(const std::string& name) {
         ImapSettings imap = SettingsFor(name, m_env["ZQ_POOL_PASSWORD"]);
         ImapClient reader;
-        std::vector<std::string> messages;
-        if (reader.Connect(&imap) != ImapResult::Ok || reader.Login() != ImapResult::Ok) return messages;
+        if (reader.Connect(&imap) != ImapResult::Ok || reader.Login() != ImapResult::Ok) return "";
         CString response;
-        const std::string wanted = "MESSAGES " + std::to_string(count) + ")";
-        for (int i = 0; i < 100 && response.Find(wanted.c_str()) < 0; ++i) {
+        for (int i = 0; i < 100 && response.Find("MESSAGES 1)") < 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             reader.Execute("STATUS INBOX (MESSAGES)", response);
         }
         reader.Execute("EXAMINE INBOX", response);
-        for (size_t n = 1; n <= count; ++n) {
-            // "* n FETCH (BODY[] {size}\r\n<size bytes>)\r\n"
-            reader.Execute(("FETCH " + std::to_string(n) + " BODY.PEEK[]").c_str(), response);
-            const std::string& text = response.str();
-            const size_t open = text.find('{'), close = text.find("}\r\n", open);
-            if (close == std::string::npos) break;
-            messages.push_back(text.substr(close + 3, std::stoul(text.substr(open + 1, close - open - 1))));
-        }
-        reader.Disconnect();
-        return messages;
+        reader.Execute("FETCH 1 BODY.PEEK[]", response);  // "* 1 FETCH (BODY[] {size}\r\n<bytes>)\r\n"
+        const std::string text = response.str();
+        const size_t open = text.find('{'), close = text.find("}\r\n", open);
+        if (close == std::string::npos) return "";
+        return text.substr(close + 3, std::stoul(text.substr(open + 1, close - open - 1)));
     }
 
     SmtpSettings smtp;
@@ -96,9 +88,8 @@ TEST_F(PostfixTest, TwoRecipientsWithAttachmentOverAuthLogin) {
     const std::string body = composed.substr(headerEnd + 4, composed.size() - 3 - headerEnd - 4);
     const std::string marker = "filename=\"data.bin\"\r\n\r\n";
     for (const std::string& name : {first, second}) {
-        const std::vector<std::string> inbox = Inbox(name, 1);
-        ASSERT_EQ(inbox.size(), 1u) << name;
-        const std::string& stored = inbox[0];
+        const std::string stored = FirstInInbox(name);
+        ASSERT_FALSE(stored.empty()) << name;
         // Our hello name, and the authenticated submission (ESMTPA) of AUTH LOGIN.
         EXPECT_NE(stored.find("Received: from COM (localhost [127.0.0.1])\r\n\tby mail.localhost (Postfix) with ESMTPA"),
                   std::string::npos) << name;
@@ -111,7 +102,6 @@ TEST_F(PostfixTest, TwoRecipientsWithAttachmentOverAuthLogin) {
         const size_t storedBody = stored.find("\r\n\r\n");
         ASSERT_NE(storedBody, std::string::npos);
         EXPECT_EQ(stored.substr(storedBody + 4), body) << name;
-        EXPECT_NE(stored.find("\r\n.\r\n.leading period\r\n"), std::string::npos) << name;
         // The attachment's base64 block decodes to the file's bytes.
         const size_t dataStart = stored.find(marker) + marker.size();
         const size_t dataEnd = stored.find("\r\n\r\n--====_NextPart_====--", dataStart);
@@ -133,10 +123,9 @@ TEST_F(PostfixTest, HeloWithOneUnknownRecipient) {
     message.m_strBody = "short";
     CString sent;
     ASSERT_EQ(sender.SendMail(message, sent), SmtpResult::Ok);
-    const std::vector<std::string> inbox = Inbox(user, 1);
-    ASSERT_EQ(inbox.size(), 1u);
-    EXPECT_NE(inbox[0].find("(Postfix) with SMTP id"), std::string::npos);  // plain HELO: not authenticated
-    EXPECT_NE(inbox[0].find("\r\n\r\nshort\r\n"), std::string::npos);
+    const std::string stored = FirstInInbox(user);
+    EXPECT_NE(stored.find("(Postfix) with SMTP id"), std::string::npos);  // plain HELO: not authenticated
+    EXPECT_NE(stored.find("\r\n\r\nshort\r\n"), std::string::npos);
 }
 
 }  // namespace
