@@ -55,21 +55,30 @@ TEST_F(SmtpSend, WholeTransactionWithDotStuffing) {
     EXPECT_EQ(log[7], std::string("SMTP SEND:[Message Content]\nSMTP RECV:") + kQueued);
 }
 
-// The sender text goes into the brackets whole; a refusal ends the transaction at once, and a
-// failed transaction keeps the connection.
-TEST_F(SmtpSend, RefusedSenderStopsBeforeTheRecipients) {
+// Message checks send nothing (recipients first, then the sender). The sender text goes into
+// the brackets whole; a refusal ends the transaction at once, and the connection stays.
+TEST_F(SmtpSend, ChecksAndRefusedSender) {
     message.m_strFrom = "Alice <alice@example.test>";
     Cmd("MAIL FROM: <Alice <alice@example.test>>\r\n", "553 5.1.7 bad sender\r\n");
     ScriptEnd();
     Connected();
+    CMsg check;
+    EXPECT_EQ(client.SendMail(check, sent), SmtpResult::NoRecipients);
+    check.m_strTo = "bob@example.test";
+    EXPECT_EQ(client.SendMail(check, sent), SmtpResult::NoSender);
     EXPECT_EQ(client.SendMail(message, sent), SmtpResult::TransactionFailed);
     EXPECT_TRUE(sent.IsEmpty());
     EXPECT_TRUE(client.IsConnected());
     Verify();
 }
 
-TEST_F(SmtpSend, FirstRecipientRefusedSecondAccepted) {
-    message.m_strTo = "nobody@example.test, bob@example.test";
+// No recipient accepted: no DATA and no reset. On the same connection, a refused first
+// recipient is skipped and the second one gets the message.
+TEST_F(SmtpSend, RefusedRecipientsAreSkipped) {
+    message.m_strTo = "x@example.test;y@example.test";
+    Sender();
+    Cmd("RCPT TO: <x@example.test>\r\n", "550 5.1.1 unknown\r\n");
+    Cmd("RCPT TO: <y@example.test>\r\n", "550 5.1.1 unknown\r\n");
     Sender();
     Cmd("RCPT TO: <nobody@example.test>\r\n", "550 5.1.1 Recipient address rejected\r\n");
     Cmd("RCPT TO: <bob@example.test>\r\n", kOk);
@@ -78,19 +87,9 @@ TEST_F(SmtpSend, FirstRecipientRefusedSecondAccepted) {
         kQueued);
     ScriptEnd();
     Connected();
-    EXPECT_EQ(client.SendMail(message, sent), SmtpResult::Ok);
-    Verify();
-}
-
-// No recipient accepted: no DATA and no reset.
-TEST_F(SmtpSend, NoRecipientAccepted) {
-    message.m_strTo = "x@example.test;y@example.test";
-    Sender();
-    Cmd("RCPT TO: <x@example.test>\r\n", "550 5.1.1 unknown\r\n");
-    Cmd("RCPT TO: <y@example.test>\r\n", "550 5.1.1 unknown\r\n");
-    ScriptEnd();
-    Connected();
     EXPECT_EQ(client.SendMail(message, sent), SmtpResult::NoRecipients);
+    message.m_strTo = "nobody@example.test, bob@example.test";
+    EXPECT_EQ(client.SendMail(message, sent), SmtpResult::Ok);
     Verify();
 }
 
@@ -128,17 +127,6 @@ TEST_F(SmtpSend, BlindCopyOnly) {
     ScriptEnd();
     Connected();
     EXPECT_EQ(client.SendMail(message, sent), SmtpResult::Ok);
-    Verify();
-}
-
-// Checks before any traffic: recipients first, then the sender.
-TEST_F(SmtpSend, MessageChecksSendNothing) {
-    ScriptEnd();
-    Connected();
-    CMsg check;
-    EXPECT_EQ(client.SendMail(check, sent), SmtpResult::NoRecipients);
-    check.m_strTo = "bob@example.test";
-    EXPECT_EQ(client.SendMail(check, sent), SmtpResult::NoSender);
     Verify();
 }
 
