@@ -29,15 +29,14 @@ TEST(EmbeddedMessageTest, ForwardedPlainMessageJoinsTheOuterText) {
              Mixed("==fwd-plain==", {{"Content-Type: text/plain\nContent-Transfer-Encoding: quoted-printable",
                                       "See below=3A\n"},
                                      Forward("\n\nInner text.\n")}));
-    ASSERT_EQ(m.parts.size(), 1u) << "the message/rfc822 part itself is not listed";
-    EXPECT_EQ(m.parts[0]->body, "See below:\n" + kTextBlock + "Inner text.\n");
+    ASSERT_EQ(m.Bodies(), Names{"See below:\n" + kTextBlock + "Inner text.\n"})
+        << "the forward is not listed";
     EXPECT_EQ(m.parts[0]->transferEncoding, "");
     EXPECT_EQ(m.parser.HeaderFields().subject, "Fwd");
 
     Parsed intoHtml(Mixed("==fwd-into-html==",
                           {{"Content-Type: text/html", "<p>Outer</p>\n"}, Forward("\n\nInner plain.\n")}));
-    ASSERT_EQ(intoHtml.parts.size(), 1u);
-    EXPECT_EQ(intoHtml.parts[0]->body, "<p>Outer</p>\n" + kTextBlock + "Inner plain.\n")
+    EXPECT_EQ(intoHtml.Bodies(), Names{"<p>Outer</p>\n" + kTextBlock + "Inner plain.\n"})
         << "a plain inner message joins an HTML outer part with the text block";
 
     EXPECT_TRUE(Parsed(Mixed("==fwd-alone==", {Forward("\n\nLost text.\n")})).parts.empty())

@@ -39,6 +39,11 @@ struct Parsed {
         for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n))
             parts.push_back(n->part);
     }
+    Names Bodies() const {
+        Names bodies;
+        for (const MimePart* part : parts) bodies.push_back(part->body.str());
+        return bodies;
+    }
     Names Attachments() const {
         Names names;
         const MimePartList::Node* cursor = nullptr;

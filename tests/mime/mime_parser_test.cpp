@@ -90,39 +90,33 @@ TEST(MimeParserTest, BodiesBoundariesAndDecoding) {
     Parsed inBody(Mixed(
         "==in-body==",
         {{"Content-Type: text/plain", "line one\nthis line quotes ==IN-BODY== in passing\nline three\n"}}));
-    ASSERT_EQ(inBody.parts.size(), 1u);
-    EXPECT_EQ(inBody.parts[0]->body, "line one\n") << "a boundary text inside a body line ends the part";
+    EXPECT_EQ(inBody.Bodies(), Names{"line one\n"}) << "a boundary text inside a body line ends the part";
 
     Parsed qp(
         Mixed("==qp-parts==", {{"Content-Type: text/plain\nContent-Transfer-Encoding: Quoted-Printable",
                                 "caf=E9 soft=\nbreak=3D\n"},
                                {"Content-Type: text/plain\nContent-Transfer-Encoding: base64", "Y2Fm\n"}}));
-    ASSERT_EQ(qp.parts.size(), 2u);
-    EXPECT_EQ(qp.parts[0]->body, "caf\xE9 soft\nbreak=\n");
+    ASSERT_EQ(qp.Bodies(), (Names{"caf\xE9 soft\nbreak=\n", "Y2Fm\n"}));
     EXPECT_EQ(qp.parts[0]->transferEncoding, "");
-    EXPECT_EQ(qp.parts[1]->body, "Y2Fm\n");
     EXPECT_EQ(qp.parts[1]->transferEncoding, "base64");
 }
 
 TEST(MimeParserTest, SinglePartMessages) {
     Parsed plain("From: a@x\nSubject: s\n\nline1\n\nline2\n");
-    ASSERT_EQ(plain.parts.size(), 1u);
+    ASSERT_EQ(plain.Bodies(), Names{"line1\n\nline2\n"});
     EXPECT_EQ(plain.parts[0]->contentType, "text/plain");
-    EXPECT_EQ(plain.parts[0]->body, "line1\n\nline2\n");
     EXPECT_EQ(plain.parser.FindTextPart(false), plain.parts[0]);
 
     Parsed file(
         "Content-Type: application/pdf\nContent-Disposition: attachment; filename=\" report.pdf \"\n"
         "Content-Transfer-Encoding: base64\n\nQUJD\nREVG\n\nR0g=\n");
-    ASSERT_EQ(file.parts.size(), 1u);
+    ASSERT_EQ(file.Bodies(), Names{"QUJDREVGR0g="});
     EXPECT_EQ(file.parts[0]->disposition, "attachment; filename=\" report.pdf \"");
-    EXPECT_EQ(file.parts[0]->body, "QUJDREVGR0g=");
     EXPECT_EQ(file.Attachments(), Names{"report.pdf"});
 
     Parsed rfc822("From: a@x\nContent-Type: message/rfc822\n\nFrom: inner@y\nSubject: s\n\nbody\n");
-    ASSERT_EQ(rfc822.parts.size(), 1u);
+    ASSERT_EQ(rfc822.Bodies(), Names{"From: inner@y\nSubject: s\n\nbody\n"});
     EXPECT_EQ(rfc822.parts[0]->contentType, "message/rfc822");
-    EXPECT_EQ(rfc822.parts[0]->body, "From: inner@y\nSubject: s\n\nbody\n");
     EXPECT_EQ(rfc822.parser.FindTextPart(false), nullptr);
 
     const CStringArray none;
@@ -132,9 +126,8 @@ TEST(MimeParserTest, SinglePartMessages) {
 
 TEST(MimeParserTest, TruncatedMessagesEndTheWalk) {
     Parsed last(Mixed("==last-line==", {}, false) + "--==last-line==\nContent-Type: text/plain\n");
-    ASSERT_EQ(last.parts.size(), 1u);
+    ASSERT_EQ(last.Bodies(), Names{"Content-Type: text/plain\n"}) << "a part header on the last line";
     EXPECT_EQ(last.parts[0]->contentType, "text/plain");
-    EXPECT_EQ(last.parts[0]->body, "Content-Type: text/plain\n") << "a part header on the last line";
 
     // The header on the last line also holds the boundary: its end search lands on itself.
     Parsed stuck(Mixed("==stuck-b==", {}, false) +
@@ -152,9 +145,7 @@ TEST(MimeParserTest, MissingClosingBoundaries) {
     Parsed open(Mixed(
         "==open-top==",
         {{"Content-Type: text/plain", "first\n"}, {"Content-Type: text/html", "<p>second</p>\n"}}, false));
-    ASSERT_EQ(open.parts.size(), 2u);
-    EXPECT_EQ(open.parts[0]->body, "first\n");
-    EXPECT_EQ(open.parts[1]->body, "<p>second</p>\n");
+    EXPECT_EQ(open.Bodies(), (Names{"first\n", "<p>second</p>\n"}));
 
     // A nested level without its closing line ends at the enclosing boundary, found through the
     // registry.
@@ -172,10 +163,8 @@ TEST(MimeParserTest, MissingClosingBoundaries) {
     Parsed never(Mixed("==never-top==", {{"Content-Type: multipart/alternative; boundary=\"==never-comes==\"",
                                           "preamble only\n"},
                                          {"Content-Type: text/plain", "after\n"}}));
-    ASSERT_EQ(never.parts.size(), 2u);
-    EXPECT_EQ(never.parts[0]->body, "preamble only\n");
+    ASSERT_EQ(never.Bodies(), (Names{"preamble only\n", "after\n"}));
     EXPECT_EQ(never.parser.FindTextPart(false), never.parts[1]);
-    EXPECT_EQ(never.parts[1]->body, "after\n");
     EXPECT_FALSE(Registered("==never-comes=="));
 }
 
