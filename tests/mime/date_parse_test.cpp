@@ -72,7 +72,9 @@ TEST(LocalZoneTest, OffsetSignAndDaylightBiasNow) {
     for (const auto& c : cases) {
         ZoneGuard pin(c.tz);
         EXPECT_EQ(CurrentLocalZone().standardOffsetEast, c.east) << c.tz;
-        if (c.tz == kZoneSouth || c.east == 0) EXPECT_EQ(DaylightBiasNow(), 0) << c.tz;
+        if (std::string(c.tz) == kZoneSouth || c.east == 0) {
+            EXPECT_EQ(DaylightBiasNow(), 0) << c.tz;
+        }
     }
     ZoneGuard pin(kZoneEast);
     const std::time_t now = std::time(nullptr);
