@@ -47,11 +47,10 @@ protected:
     }
     // The usual logon: greeting, quoted LOGIN accepted as AEG1, LIST as AEG2.
     void ScriptLogon(const std::string& listLines = kDefaultList) {
-        server.Send(kGreeting);
-        Cmd("AEG1 LOGIN \"bob\" \"secret\"\r\n", "AEG1 OK Logged in\r\n");
-        Cmd("AEG2 LIST \"\" \"%\"\r\n", listLines + "AEG2 OK List completed.\r\n");
+        ScriptLogonOn(server, listLines);
+        expected += "AEG1 LOGIN \"bob\" \"secret\"\r\nAEG2 LIST \"\" \"%\"\r\n";
     }
-    // The usual logon on a server of a table case's own.
+    // The same on a server of a table case's own.
     static void ScriptLogonOn(scripted::Server& s, const std::string& listLines = kDefaultList) {
         s.Send(kGreeting).Exchange("AEG1 LOGIN \"bob\" \"secret\"\r\n", "AEG1 OK Logged in\r\n");
         s.Exchange("AEG2 LIST \"\" \"%\"\r\n", listLines + "AEG2 OK List completed.\r\n");
