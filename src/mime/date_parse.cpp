@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/cstring.h"
+#include "platform/ctime.h"
 
 namespace {
 
@@ -49,22 +50,10 @@ int MonthNumber(std::string_view token) {
     return 0;
 }
 
-// The fields as local time, the zone rules deciding on daylight saving; false when the C
-// library cannot represent them.
+// The fields as local time, the zone rules deciding on daylight saving; false when they
+// cannot be represented.
 bool LocalTime(int year, int month, int day, int hour, int minute, int second, int32_t& value) {
-    if (year < INT_MIN + 1900 + 1 || month < INT_MIN + 1) return false;
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = hour;
-    parts.tm_min = minute;
-    parts.tm_sec = second;
-    parts.tm_isdst = -1;
-    const std::time_t t = std::mktime(&parts);
-    if (t == static_cast<std::time_t>(-1) || t < INT32_MIN || t > INT32_MAX) return false;
-    value = static_cast<int32_t>(t);
-    return true;
+    return CTime::LocalToTime(year, month, day, hour, minute, second, -1, value);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/ctime.h"
 
+#include <climits>
+#include <cstdint>
 #include <ctime>
 
 namespace {
@@ -17,7 +19,9 @@ CString FormatParts(const char* format, const std::tm& parts) {
 }
 }  // namespace
 
-CTime::CTime(int year, int month, int day, int hour, int minute, int second, int daylight) {
+bool CTime::LocalToTime(int year, int month, int day, int hour, int minute, int second, int daylight,
+                        int32_t& value) {
+    if (year < INT_MIN + 1900 + 1 || month < INT_MIN + 1) return false;
     std::tm parts{};
     parts.tm_year = year - 1900;
     parts.tm_mon = month - 1;
@@ -26,8 +30,14 @@ CTime::CTime(int year, int month, int day, int hour, int minute, int second, int
     parts.tm_min = minute;
     parts.tm_sec = second;
     parts.tm_isdst = daylight;
-    const std::time_t value = std::mktime(&parts);
-    m_time = (value == static_cast<std::time_t>(-1)) ? 0 : static_cast<int32_t>(value);
+    const std::time_t t = std::mktime(&parts);
+    if (t == static_cast<std::time_t>(-1) || t < INT32_MIN || t > INT32_MAX) return false;
+    value = static_cast<int32_t>(t);
+    return true;
+}
+
+CTime::CTime(int year, int month, int day, int hour, int minute, int second, int daylight) {
+    if (!LocalToTime(year, month, day, hour, minute, second, daylight, m_time)) m_time = 0;
 }
 
 CTime CTime::GetCurrentTime() { return CTime(static_cast<int32_t>(std::time(nullptr))); }

@@ -14,6 +14,10 @@ public:
     CTime(int year, int month, int day, int hour, int minute, int second, int daylight = -1);
 
     static CTime GetCurrentTime();
+    // The fields as local time (daylight -1: the zone rules decide); false when they cannot be
+    // represented as a 32-bit time.
+    static bool LocalToTime(int year, int month, int day, int hour, int minute, int second, int daylight,
+                            int32_t& value);
     int32_t GetTime() const { return m_time; }
 
     int GetYear() const;
