@@ -1,0 +1,270 @@
+// The internal records (identifiers, run-time classes, archives) and the host record block
+// (layout, placement of the items after the head, round trips).
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "records/archive.h"
+#include "records/cmsg.h"
+
+namespace {
+
+struct BlockDeleter {
+    void operator()(MailMsg* record) const { FreeMailMsgRecord(record); }
+};
+using Block = std::unique_ptr<MailMsg, BlockDeleter>;
+
+Block Convert(const CMsg& msg) {
+    MailMsg* out = nullptr;
+    EXPECT_EQ(msg.ToMailMsg(&out), MailMsgResult::Ok);
+    return Block(out);
+}
+
+const uint8_t* Base(const MailMsg* record) { return reinterpret_cast<const uint8_t*>(record); }
+ptrdiff_t OffsetOf(const MailMsg* record, const void* p) { return static_cast<const uint8_t*>(p) - Base(record); }
+
+const char* MailMsg::*const kTexts[] = {&MailMsg::from, &MailMsg::to,      &MailMsg::cc,
+                                        &MailMsg::bcc,  &MailMsg::replyTo, &MailMsg::extra,
+                                        &MailMsg::subject, &MailMsg::body, &MailMsg::attachments};
+
+// Every field set, no two numbers alike; the subject and body pass the one-byte and the 16-bit
+// length forms of the archive.
+void Fill(CMsg& msg) {
+    msg.m_id.SetData("\x10\x20\x30\x40", 4);
+    msg.m_id3.SetData("zz", 2);
+    msg.SetAuxText("dropped");
+    msg.m_wHost1 = 0x1234;
+    msg.m_wHost2 = 0x5678;
+    msg.m_dwHost1 = 0xDEADBEEF;
+    msg.m_dwHost2 = 7;
+    msg.m_tDate = CTime(1700000000);
+    msg.m_dwPartial = 1;
+    msg.m_wFlags = 0x0C01;
+    msg.m_dwFlags = kDefaultMsgFlags | kMsgFlagRead | kMsgFlagDownloaded;
+    msg.m_strFrom = "from@example.org";
+    msg.m_strTo = "a@x;b@y";
+    msg.m_strCc = "c@z";
+    msg.m_strBcc = "d@w";
+    msg.m_strReplyTo = "r@x";
+    msg.m_strExtra = "extra";
+    msg.m_strSubject = CString('s', 300);
+    msg.m_strBody = CString('b', 70000);
+    msg.m_strAttachments = "/tmp/a.txt,/tmp/b.bin";
+    msg.m_strDate = "Mon, 1 Jan 2024";
+}
+
+}  // namespace
+
+TEST(CIdRecord, CopiesCarryTenSpareZerosAndCompareByLengthAndBytes) {
+    CId id;
+    id.SetData("\x01\x02\x03\x04", 4);
+    ASSERT_EQ(id.GetLength(), 4u);
+    EXPECT_EQ(id.Uid(), 0x04030201u);
+    for (int i = 4; i < 14; ++i) EXPECT_EQ(id.m_pData[i], 0) << i;
+    id.SetData(nullptr, 4);
+    EXPECT_EQ(id.GetLength(), 0u);
+    EXPECT_EQ(id.m_pData, nullptr);
+    id.SetData("x", 0);
+    EXPECT_EQ(id.m_pData, nullptr);
+    CId self("\x09\x08", 2);
+    self.SetData(self.m_pData, self.m_nLength);  // aliasing its own bytes
+    EXPECT_EQ(self.Uid(), 0u);
+    EXPECT_EQ(self.GetLength(), 2u);
+    EXPECT_EQ(self.m_pData[1], 0x08);
+
+    EXPECT_TRUE(CId().IsEqual(CId()));
+    EXPECT_TRUE(CId("abcd", 4).IsEqual(CId("abcd", 4)));
+    EXPECT_FALSE(CId("abcd", 4).IsEqual(CId("abcd", 3)));
+    EXPECT_FALSE(CId("abcd", 4).IsEqual(CId("abce", 4)));
+    EXPECT_FALSE(CId("a", 1).IsEqual(CId()));
+}
+
+// Each record class is written with a new-class tag, schema 1 and its name, and read back by
+// that name as a new object of its class that stores the same bytes again.
+TEST(Archive, ObjectsGoThroughByClassName) {
+    CMsg msg;
+    Fill(msg);
+    CId id("\x07\0\0\0", 4);
+    CFolderId folder("Sent Items", "\x07\0\0\0", 4);
+    const std::pair<const CObject*, std::string> cases[] = {{&msg, "CMsg"}, {&id, "CId"}, {&folder, "CFolderId"}};
+    for (const auto& [object, name] : cases) {
+        CArchive out;
+        out.WriteObject(*object);
+        const std::string head = std::string("\xFF\xFF\x01\x00", 4) + char(name.size()) + '\0' + name;
+        ASSERT_GT(out.Buffer().size(), head.size()) << name;
+        EXPECT_EQ(std::string(out.Buffer().begin(), out.Buffer().begin() + head.size()), head);
+        CArchive in(out.Buffer());
+        std::unique_ptr<CObject> loaded(in.ReadObject(&CObject::classCObject));
+        ASSERT_NE(loaded, nullptr) << name;
+        EXPECT_EQ(loaded->GetRuntimeClass(), object->GetRuntimeClass()) << name;
+        EXPECT_EQ(in.Remaining(), 0u) << name;
+        CArchive again;
+        again.WriteObject(*loaded);
+        EXPECT_EQ(again.Buffer(), out.Buffer()) << name;
+    }
+    CArchive plain;
+    folder.Serialize(plain);
+    EXPECT_EQ(plain.Buffer()[0], 10) << "the folder name's length first";
+
+    EXPECT_TRUE(folder.IsKindOf(&CObject::classCObject));
+    EXPECT_TRUE(folder.IsKindOf(&CFolderId::classCFolderId));
+    EXPECT_FALSE(folder.IsKindOf(&CId::classCId)) << "its record names CObject as the base";
+    EXPECT_TRUE(id.IsKindOf(&CId::classCId));
+    EXPECT_FALSE(msg.IsKindOf(&CId::classCId));
+}
+
+// Every stored field comes back (a second store gives the same bytes); the second host word,
+// the aux items and the raw date text are not stored. Schema 0 loads nothing.
+TEST(Archive, CMsgRoundTripRestoresStoredFieldsOnly) {
+    CMsg original;
+    Fill(original);
+    CArchive out;
+    original.Serialize(out);
+    CMsg loaded;
+    loaded.m_wHost2 = 99;
+    loaded.m_strDate = "kept";
+    CArchive in(out.Buffer());
+    loaded.Serialize(in);
+    EXPECT_FALSE(in.IsFailed());
+    EXPECT_EQ(in.Remaining(), 0u);
+    EXPECT_EQ(loaded.m_wHost2, 99) << "not stored";
+    EXPECT_EQ(loaded.m_strDate, "kept") << "not stored";
+    EXPECT_EQ(loaded.m_pszAuxText, nullptr) << "not stored";
+    CArchive again;
+    loaded.Serialize(again);
+    EXPECT_EQ(again.Buffer(), out.Buffer());
+
+    CMsg untouched;
+    CArchive schemaZero(out.Buffer());
+    schemaZero.SetObjectSchema(0);
+    untouched.Serialize(schemaZero);
+    EXPECT_EQ(schemaZero.Remaining(), out.Buffer().size());
+}
+
+TEST(Archive, CMsgWireFormatIsLittleEndianWithCountedStrings) {
+    CMsg msg;
+    msg.m_id.SetData("\xAB\xCD", 2);
+    msg.m_strFrom = "hi";
+    CArchive out;
+    msg.Serialize(out);
+    const std::vector<uint8_t> expected = {
+        2, 0, 0, 0, 0xAB, 0xCD,         // m_id
+        0, 0, 0, 0, 0, 0, 0, 0,         // m_id2, m_id3
+        0, 0,                           // m_wHost1
+        0, 0, 0, 0, 0, 0, 0, 0,         // m_dwHost1, m_tDate
+        0, 0, 0, 0, 0, 0, 0, 0,         // m_dwHost2, m_dwPartial
+        0x00, 0x04,                     // m_wFlags
+        0x00, 0x00, 0x2A, 0x00,         // m_dwFlags
+        2, 'h', 'i',                    // m_strFrom
+        0, 0, 0, 0, 0, 0, 0, 0,         // the other eight strings, empty
+    };
+    EXPECT_EQ(out.Buffer(), expected);
+}
+
+// An id whose bytes are cut short is left empty; an absurd length never allocates.
+TEST(Archive, ShortArchivesLeaveTheIdEmpty) {
+    CArchive out;
+    CId("\x01\x02\x03\x04", 4).Serialize(out);
+    std::vector<uint8_t> truncated = out.Buffer();
+    truncated.pop_back();
+    CId shortId("zz", 2);
+    CArchive shortIn(truncated);
+    shortId.Serialize(shortIn);
+    EXPECT_EQ(shortId.GetLength(), 0u);
+    EXPECT_EQ(shortId.m_pData, nullptr);
+    CArchive hostile(std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x7F, 1});
+    CId huge;
+    huge.Serialize(hostile);
+    EXPECT_EQ(huge.GetLength(), 0u);
+}
+
+// The head's other offsets are pinned by the conversion's own static checks.
+TEST(MailMsgLayout, MarkerFirstAndTheNineTextPointersFrom76) {
+    EXPECT_EQ(offsetof(MailMsg, marker), 0u);
+    MailMsg head{};
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(OffsetOf(&head, &(head.*kTexts[i])), 76 + 4 * i) << i;
+}
+
+TEST(MailMsgConversion, DefaultRecordIsABareHead) {
+    CMsg msg;
+    EXPECT_EQ(msg.ToMailMsg(nullptr), MailMsgResult::NullOutput);
+    EXPECT_EQ(FreeMailMsgRecord(nullptr), 211);
+    EXPECT_EQ(msg.MailMsgSize(), 112u);
+    Block block = Convert(msg);
+    const uint32_t* words = reinterpret_cast<const uint32_t*>(block.get());
+    EXPECT_EQ(block->marker, 1u);
+    EXPECT_EQ(block->flagWord, 0x0400);
+    EXPECT_EQ(block->flags, 0x002A0000u);
+    for (int i = 0; i < 28; ++i) {
+        if (i == 0 || i == 17 || i == 18) continue;  // marker, flagWord (+ alignment), flags
+        EXPECT_EQ(words[i], 0u) << "word at offset " << 4 * i;
+    }
+}
+
+// Ids (no NUL), the aux text and bytes, then the non-empty texts (each with its NUL) follow the
+// head in that order; empty items take no byte and leave their pointers null.
+TEST(MailMsgConversion, ItemsFollowTheHeadInOrder) {
+    CMsg msg;
+    msg.m_id.SetData("\x01\x02\x03\x04", 4);
+    msg.m_id2.SetData("\xAA\xBB", 2);
+    msg.SetAuxText("aux");
+    msg.SetAuxData("\x05\x06\x07", 3);
+    msg.m_strFrom = "a";
+    msg.m_strTo = "t";
+    msg.m_strSubject = "Hi";
+    msg.m_strBody = "xy";
+    const std::string tail("\x01\x02\x03\x04\xAA\xBB" "aux\0\x05\x06\x07" "a\0t\0Hi\0xy\0", 23);
+    ASSERT_EQ(msg.MailMsgSize(), 112 + tail.size());
+    Block block = Convert(msg);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.get()) + 112, tail.size()), tail);
+    const std::pair<const void*, int> placed[] = {{block->id, 112},      {block->id2, 116},
+                                                  {block->auxText, 118}, {block->auxData, 122},
+                                                  {block->from, 125},    {block->to, 127},
+                                                  {block->subject, 129}, {block->body, 132}};
+    for (const auto& [pointer, offset] : placed) EXPECT_EQ(OffsetOf(block.get(), pointer), offset);
+    EXPECT_EQ(block->idLength, 4u);
+    EXPECT_EQ(block->id2Length, 2u);
+    EXPECT_EQ(block->auxDataLength, 3u);
+    EXPECT_EQ(block->id3Length, 0u);
+    EXPECT_EQ(block->id3, nullptr);
+    EXPECT_EQ(block->cc, nullptr);
+    EXPECT_EQ(block->attachments, nullptr);
+}
+
+// Back from the host's block: partial and the aux text are dropped, everything else is kept.
+TEST(MailMsgConversion, RoundTripKeepsHeadAndTextsButDropsPartialAndAux) {
+    CMsg original;
+    Fill(original);
+    Block first = Convert(original);
+    ASSERT_EQ(first->partial, 1u);
+    CMsg back(first.get());
+    EXPECT_EQ(back.m_dwPartial, 0u);
+    EXPECT_EQ(back.m_pszAuxText, nullptr);
+    EXPECT_EQ(back.m_id.GetLength(), 4u);
+    EXPECT_EQ(back.m_id.m_pData[4], 0) << "copies carry spare zero bytes";
+    Block second = Convert(back);
+    EXPECT_EQ(second->partial, 0u);
+    EXPECT_EQ(second->auxText, nullptr);
+    ASSERT_EQ(back.MailMsgSize() + std::strlen("dropped") + 1, original.MailMsgSize());
+    // The numeric head (offsets 48 to 76) is identical once partial is cleared.
+    first->partial = 0;
+    EXPECT_EQ(std::memcmp(Base(first.get()) + 48, Base(second.get()) + 48, 28), 0);
+    EXPECT_EQ(second->id2, nullptr);
+    EXPECT_EQ(std::memcmp(second->id3, "zz", 2), 0);
+    for (auto text : kTexts) EXPECT_STREQ(second.get()->*text, first.get()->*text);
+}
+
+TEST(MailMsgConversion, NullPointersAndZeroLengthsGiveEmptyFields) {
+    MailMsg head{};
+    head.idLength = 4;                                  // length without data
+    head.id2 = reinterpret_cast<const uint8_t*>("ab");  // data without length
+    head.flags = 0;
+    CMsg msg(&head);
+    EXPECT_EQ(msg.m_id.GetLength(), 0u);
+    EXPECT_EQ(msg.m_id2.GetLength(), 0u);
+    EXPECT_TRUE(msg.m_strFrom.IsEmpty());
+    EXPECT_EQ(msg.m_dwFlags, 0u) << "the record's flags replace the defaults";
+}
