@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "../support/host_journal.h"
 #include "hostkit.h"
 #include "zq_mailplugin.h"
 
@@ -30,9 +31,5 @@ struct LoadedPlugin {
     void* handle = nullptr;
 };
 
-inline std::vector<std::string> JournalOf(const char* function) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < HostKit_CallCount(); ++i)
-        if (std::string(HostKit_Call(i)->function) == function) texts.emplace_back(HostKit_Call(i)->text);
-    return texts;
-}
+// The texts the module handed to one host function, in order.
+inline std::vector<std::string> JournalOf(const char* function) { return scripted::JournalTexts(function); }
