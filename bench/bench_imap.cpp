@@ -136,7 +136,7 @@ void SearchWork(ImapClient& client) {
 void FetchWork(ImapClient& client) {
     CString response;
     client.Execute("UID FETCH 1 BODY.PEEK[]", response);
-    CStringArray lines;
+    LineArray lines;
     g_lines = static_cast<size_t>(client.SplitResponseLines(response, lines));
 }
 

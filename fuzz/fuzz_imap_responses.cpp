@@ -18,16 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ImapClient client;
     client.Disconnect();
     client.NextTag();
-    CStringArray lines;
+    LineArray lines;
     client.SplitResponseLines(response, lines);
     client.IsTaggedOk(response);
 
     int32_t count = 0;
     ParseExistsCount(lines, count);
     CString name;
-    for (const CString& line : lines) ParseListName(line, name);
+    for (const std::string_view line : lines) ParseListName(CString(line), name);
     std::vector<uint32_t> uids;
-    if (!lines.IsEmpty()) ParseSearchUids(lines[0].view(), uids);
+    if (!lines.IsEmpty()) ParseSearchUids(lines[0], uids);
     uint32_t uid = 0;
     ParseFetchUid(response.view(), uid);
     ParseMessageSize(response.view());

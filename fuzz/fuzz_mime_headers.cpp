@@ -6,12 +6,12 @@
 
 #include "mime/encoded_word.h"
 #include "mime/header_fields.h"
-#include "mime/lines.h"
+#include "platform/line_array.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    CStringArray lines;
-    SplitMessageLines(text, lines);
+    LineArray lines;
+    lines.AppendLines(text);
     // Every start and a range cut short, as nested parses use them.
     for (int start = 0; start < lines.GetSize() && start < 4; ++start) {
         for (int end : {lines.GetSize(), lines.GetSize() / 2}) {

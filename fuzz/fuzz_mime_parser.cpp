@@ -5,14 +5,14 @@
 
 #include "mime/base64_decode.h"
 #include "mime/boundary_registry.h"
-#include "mime/lines.h"
+#include "platform/line_array.h"
 #include "mime/mime_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Each input starts from a freshly loaded module, so a finding reproduces on its own.
     BoundaryRegistry::Module().Clear();
-    CStringArray lines;
-    SplitMessageLines(std::string_view(reinterpret_cast<const char*>(data), size), lines);
+    LineArray lines;
+    lines.AppendLines(std::string_view(reinterpret_cast<const char*>(data), size));
     MimeParser parser;
     parser.Parse(0, lines.GetSize(), lines, true);
     parser.FindTextPart(false);

@@ -17,6 +17,7 @@
 #include "imap/imap_settings.h"
 #include "net/socket_connection.h"
 #include "platform/cstring.h"
+#include "platform/line_array.h"
 
 class ImapClient {
 public:
@@ -30,7 +31,9 @@ public:
     CString CurrentTag() const { return m_currentTag; }
     bool Execute(const char* command, CString& response);
     bool IsTaggedOk(const CString& response) const;
-    int SplitResponseLines(const CString& text, CStringArray& lines) const;
+    int SplitResponseLines(const CString& text, LineArray& lines) const;
+    // The same, keeping the text itself instead of a copy (a downloaded message).
+    int SplitResponseLines(CString&& text, LineArray& lines) const;
 
     // --- connection
     ImapResult Connect(const ImapSettings* settings);

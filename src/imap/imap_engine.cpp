@@ -45,18 +45,13 @@ bool ImapClient::IsTaggedOk(const CString& response) const {
     return response.Find(" OK", at + m_currentTag.GetLength()) >= 0;
 }
 
-int ImapClient::SplitResponseLines(const CString& text, CStringArray& lines) const {
-    const std::string_view all = text.view();
-    size_t position = 0;
-    bool appended = false;
-    while (position < all.size()) {
-        const size_t cr = all.find('\r', position);
-        const size_t end = cr == std::string_view::npos ? all.size() : cr;
-        lines.Add(CString(all.substr(position, end - position)));
-        appended = true;
-        // The CR and the one character after it (the LF) are skipped.
-        position = cr == std::string_view::npos ? all.size() : cr + 2;
-    }
-    if (appended && lines[lines.GetUpperBound()].Find(m_currentTag) >= 0) lines.RemoveAt(lines.GetUpperBound());
+int ImapClient::SplitResponseLines(const CString& text, LineArray& lines) const {
+    return SplitResponseLines(CString(text), lines);
+}
+
+int ImapClient::SplitResponseLines(CString&& text, LineArray& lines) const {
+    if (lines.AppendLines(std::move(text.str())) > 0 &&
+        lines[lines.GetUpperBound()].find(m_currentTag.view()) != std::string_view::npos)
+        lines.RemoveAt(lines.GetUpperBound());
     return lines.GetSize();
 }

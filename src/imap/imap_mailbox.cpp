@@ -9,7 +9,7 @@ bool ImapClient::SelectFolder(const char* name) {
     command.Format("SELECT \"%s\"", name);
     CString response;
     if (!Execute(command, response)) return false;
-    CStringArray lines;
+    LineArray lines;
     // Only an answer with untagged lines changes the selection.
     if (SplitResponseLines(response, lines) > 0) {
         m_selectedFolder = name;
@@ -31,11 +31,11 @@ bool ImapClient::LoadFolderList() {
     CString response;
     const bool ok = Execute(command, response);
     if (ok) {
-        CStringArray lines;
+        LineArray lines;
         SplitResponseLines(response, lines);
         CString name;
-        for (const CString& line : lines)
-            if (ParseListName(line, name)) m_folders.Add(name);
+        for (const std::string_view line : lines)
+            if (ParseListName(CString(line), name)) m_folders.Add(name);
     }
     m_inboxListed = false;
     for (const CString& folder : m_folders)

@@ -3,9 +3,10 @@
 #include "imap/imap_text.h"
 #include "mime/text_match.h"
 
-bool ParseExistsCount(const CStringArray& lines, int32_t& count) {
-    for (const CString& line : lines) {
-        if (!ContainsNoCase("exists", line.view())) continue;
+bool ParseExistsCount(const LineArray& lines, int32_t& count) {
+    for (const std::string_view text : lines) {
+        if (!ContainsNoCase("exists", text)) continue;
+        const CString line(text);
         // "* 23 EXISTS"
         const int first = line.Find(' ');
         const int second = line.Find(' ', first + 1);

@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "platform/cstring.h"
+#include "platform/line_array.h"
 
 // The message count of a SELECT answer: the number between the first and the second space of
 // the first line holding "exists" in any letter case. False when no line holds it.
-bool ParseExistsCount(const CStringArray& lines, int32_t& count);
+bool ParseExistsCount(const LineArray& lines, int32_t& count);
 
 // The folder name of one LIST line: the text after the second double quote, quotes removed,
 // leading blanks trimmed. False for lines without two quotes and for "noselect" folders.

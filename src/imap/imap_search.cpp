@@ -37,12 +37,12 @@ ImapResult ImapClient::GetMessageUids(const char* folder, std::vector<uint32_t>&
     // A server that refuses the criteria is asked message by message.
     if (!Execute(command, response)) return SearchFallback(uids, count);
 
-    CStringArray lines;
+    LineArray lines;
     if (SplitResponseLines(response, lines) == 0) {
         uids.clear();
         return ImapResult::NoUids;
     }
-    if (!ParseSearchUids(lines[0].view(), uids)) {
+    if (!ParseSearchUids(lines[0], uids)) {
         uids.clear();
         return ImapResult::NoUids;
     }

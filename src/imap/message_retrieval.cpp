@@ -46,7 +46,7 @@ enum class TextPartKind { None, Simple, Alternative };
 bool RebuildFromParts(ImapClient& client, uint32_t uid, CString& text) {
     CString header;
     if (!FetchUid(client, uid, "BODY[HEADER]", header)) return false;
-    CStringArray headerLines;
+    LineArray headerLines;
     client.SplitResponseLines(header, headerLines);
     MimeParser top;
     if (!top.Parse(0, headerLines.GetSize(), headerLines, true)) return false;
@@ -62,7 +62,7 @@ bool RebuildFromParts(ImapClient& client, uint32_t uid, CString& text) {
         else if (ContainsNoCase("text/plain", mime.view()) || ContainsNoCase("text/html", mime.view()))
             kind = TextPartKind::Simple;
     }
-    CStringArray mimeLines;
+    LineArray mimeLines;
     client.SplitResponseLines(mime, mimeLines);
     MimeParser inner;
     if (!inner.Parse(0, mimeLines.GetSize(), mimeLines, true)) return false;
@@ -99,9 +99,9 @@ bool RebuildFromParts(ImapClient& client, uint32_t uid, CString& text) {
 }
 
 // Splits and parses the fetched text into message; false when there is nothing to parse.
-bool ParseRetrieved(ImapClient& client, const CString& text, RetrievedMessage& message, bool attachmentsWanted) {
-    CStringArray lines;
-    client.SplitResponseLines(text, lines);
+bool ParseRetrieved(ImapClient& client, CString&& text, RetrievedMessage& message, bool attachmentsWanted) {
+    LineArray lines;
+    client.SplitResponseLines(std::move(text), lines);
     if (lines.GetSize() == 0) return false;
     // The FETCH line, and the closing parenthesis (or a rebuilt text's empty last line).
     lines.RemoveAt(0);
@@ -183,20 +183,20 @@ ImapResult GetReceivedInfo(ImapClient& client, const char* folder, uint32_t uid,
     if (!FetchUid(client, uid, "(FLAGS BODY.PEEK[HEADER.FIELDS (Received)])", response)) return kFetchFailed;
 
     response.MakeLower();
-    CStringArray lines;
-    const int count = client.SplitResponseLines(response, lines);
-    seen = count > 0 && lines[0].Find("seen") >= 0;
+    LineArray lines;
+    const int count = client.SplitResponseLines(std::move(response), lines);
+    seen = count > 0 && lines[0].find("seen") != std::string_view::npos;
 
     CString date;
     if (count >= 2) {
         int line = 1;
-        while (line < count && lines[line].Find("received:") < 0) ++line;
-        while (line < count && lines[line].Find(';') < 0) ++line;
+        while (line < count && lines[line].find("received:") == std::string_view::npos) ++line;
+        while (line < count && lines[line].find(';') == std::string_view::npos) ++line;
         if (line < count) {
-            date = lines[line].Mid(lines[line].Find(';') + 1);
+            date = CString(lines[line].substr(lines[line].find(';') + 1));
             // The date may be folded onto the next line.
             if (line + 1 < count && IsContinuationLine(lines[line + 1])) {
-                CString rest = lines[line + 1];
+                CString rest(lines[line + 1]);
                 rest.TrimLeft();
                 if (!date.IsEmpty()) date += ' ';
                 date += rest;
@@ -253,7 +253,7 @@ ImapResult RetrieveMessage(ImapClient& client, const char* folder, uint32_t uid,
 
     ImapResult result = kFetchFailed;
     try {
-        if (ParseRetrieved(client, text, *message, attachmentsWanted)) result = ImapResult::Ok;
+        if (ParseRetrieved(client, std::move(text), *message, attachmentsWanted)) result = ImapResult::Ok;
     } catch (const std::exception&) {
         // Out of memory on a hostile or huge text: the message is reported as not retrieved.
         if (settings.logging) host::Log("Invalid response when retrieving message.");

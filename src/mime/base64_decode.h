@@ -6,8 +6,8 @@
 
 #include "platform/cstring.h"
 
-// Decodes text into a new zero-filled block of (text length + 1) bytes owned by the caller;
-// length receives the number of bytes decoded. Characters outside the alphabet are skipped;
+// Decodes text into a new block owned by the caller: the decoded bytes, then zeros to its end
+// (at least one); length receives the number of bytes decoded. Characters outside the alphabet are skipped;
 // "=" or "}" ends the data. Always 0.
 int32_t Base64Decode(const CString& text, std::unique_ptr<unsigned char[]>& bytes, int32_t& length);
 

@@ -25,11 +25,12 @@ void BoundaryRegistry::UnregisterBoundary(const CString& b) {
     }
 }
 
-bool BoundaryRegistry::MatchesRegisteredBoundary(const CString& line) const {
-    if (line.IsEmpty() || m_entries.empty()) return false;
-    CString lowered = line;
-    lowered.MakeLower();
-    const std::string_view text = lowered.view();
+bool BoundaryRegistry::MatchesRegisteredBoundary(std::string_view line) const {
+    if (line.empty() || m_entries.empty()) return false;
+    // One buffer for every line looked at: a scan over a large message allocates nothing.
+    m_lowered.assign(line);
+    for (char& ch : m_lowered) ch = AsciiLower(ch);
+    const std::string_view text = m_lowered;
     for (size_t i = m_entries.size(); i-- > 0;) {
         const std::string_view entry = m_entries[i].lowered;
         if (entry.size() <= text.size() ? text.find(entry) != std::string_view::npos

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -19,7 +20,7 @@ public:
     void UnregisterBoundary(const CString& b);
     // True when the line and some entry contain one another, case-insensitively (the longer the
     // shorter; at equal lengths the entry the line). False for an empty line.
-    bool MatchesRegisteredBoundary(const CString& line) const;
+    bool MatchesRegisteredBoundary(std::string_view line) const;
 
     // Drops every entry, as unloading the module does (and as a fuzz run needs between inputs).
     void Clear() {
@@ -37,11 +38,12 @@ private:
     };
     std::vector<Entry> m_entries;
     std::unordered_set<std::string> m_known;  // spares a scan of the list on every registration
+    mutable std::string m_lowered;
 };
 
 // Shorthands on the module's registry.
 inline void RegisterBoundary(const CString& b) { BoundaryRegistry::Module().RegisterBoundary(b); }
 inline void UnregisterBoundary(const CString& b) { BoundaryRegistry::Module().UnregisterBoundary(b); }
-inline bool MatchesRegisteredBoundary(const CString& line) {
+inline bool MatchesRegisteredBoundary(std::string_view line) {
     return BoundaryRegistry::Module().MatchesRegisteredBoundary(line);
 }

@@ -24,9 +24,9 @@ constexpr int kCc = 1;
 constexpr int kReceived = 7;
 constexpr int kContentType = 8;
 
-int MatchField(const CString& line) {
+int MatchField(std::string_view line) {
     for (int i = 0; i < kHeaderFieldCount; ++i)
-        if (StartsWithNoCase(HeaderFieldTable[i].name, line.view())) return i;
+        if (StartsWithNoCase(HeaderFieldTable[i].name, line)) return i;
     return -1;
 }
 
@@ -44,14 +44,14 @@ void KeepReceivedDate(CString& value) {
 
 }  // namespace
 
-void AppendContinuationLines(CString& value, const CStringArray& lines, int& position, int lineEnd) {
+void AppendContinuationLines(CString& value, const LineArray& lines, int& position, int lineEnd) {
     bool folded = false;
     while (position < lineEnd && IsContinuationLine(lines[position])) {
         // Removing tabs from the whole value at each step would be quadratic: the value once,
         // then each added line, gives the same text.
         if (!folded) value.Remove('\t');
         folded = true;
-        CString more = lines[position];
+        CString more(lines[position]);
         more.Remove('\t');
         value += more;
         value += '\n';
@@ -77,7 +77,7 @@ CString ExtractBoundary(const CString& value) {
     return stop >= 0 ? rest.Left(stop) : rest;
 }
 
-bool ParseHeaders(int& position, const CStringArray& lines, int lineEnd, MimeHeaderBlock& block) {
+bool ParseHeaders(int& position, const LineArray& lines, int lineEnd, MimeHeaderBlock& block) {
     const int size = lines.GetSize();
     if (lineEnd > size) lineEnd = size;
     bool receivedTaken = false;
@@ -85,10 +85,10 @@ bool ParseHeaders(int& position, const CStringArray& lines, int lineEnd, MimeHea
     // The line at position is read even when position is already at lineEnd (a range that
     // starts at its end still has its first line looked at), as long as the array has it.
     while (position >= 0 && position < size) {
-        const CString& line = lines[position];
+        const std::string_view line = lines[position];
         const int index = MatchField(line);
         if (index < 0) {
-            if (line.IsEmpty()) ended = true;
+            if (line.empty()) ended = true;
             ++position;
             if (position >= lineEnd || ended) break;
             continue;
@@ -100,7 +100,7 @@ bool ParseHeaders(int& position, const CStringArray& lines, int lineEnd, MimeHea
             continue;
         }
 
-        CString value = line;
+        CString value(line);
         ++position;
         AppendContinuationLines(value, lines, position, lineEnd);
 

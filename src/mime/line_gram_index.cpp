@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mime/text_match.h"
+#include "platform/cstring.h"
 
 namespace {
 inline unsigned char Fold(char ch) { return static_cast<unsigned char>(AsciiLower(ch)); }
@@ -12,7 +13,7 @@ uint32_t LineGramIndex::Bucket(unsigned char a, unsigned char b, unsigned char c
     return ((static_cast<uint32_t>(a) * 251u + b) * 241u + c) % kBuckets;
 }
 
-LineGramIndex::LineGramIndex(const CStringArray& lines, int end) : m_lines(lines), m_end(end) {
+LineGramIndex::LineGramIndex(const LineArray& lines, int end) : m_lines(lines), m_end(end) {
     // Two passes: count the entries of each bucket, then place them; a line is listed once per
     // bucket (its entries for one bucket are consecutive, so the last entry tells).
     std::vector<int32_t> lastLine(kBuckets, -1);
@@ -20,7 +21,7 @@ LineGramIndex::LineGramIndex(const CStringArray& lines, int end) : m_lines(lines
     for (int pass = 0; pass < 2; ++pass) {
         std::fill(lastLine.begin(), lastLine.end(), -1);
         for (int i = 0; i < end; ++i) {
-            const std::string_view line = lines[i].view();
+            const std::string_view line = lines[i];
             for (size_t k = 0; k + 3 <= line.size(); ++k) {
                 const uint32_t b = Bucket(Fold(line[k]), Fold(line[k + 1]), Fold(line[k + 2]));
                 if (lastLine[b] == i) continue;
@@ -56,6 +57,6 @@ int LineGramIndex::FindLineContaining(int from, std::string_view text) const {
     const int32_t* last = m_lineOf.data() + m_start[best + 1];
     const NoCaseFinder finder(text);
     for (const int32_t* it = std::lower_bound(first, last, std::max(from, 0)); it != last; ++it)
-        if (finder.In(m_lines[*it].view())) return *it;
+        if (finder.In(m_lines[*it])) return *it;
     return -1;
 }

@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/cstring.h"
+#include "platform/line_array.h"
 
 class LineGramIndex {
 public:
     // Indexes lines [0, end).
-    LineGramIndex(const CStringArray& lines, int end);
+    LineGramIndex(const LineArray& lines, int end);
 
     // The first line in [from, end) containing text without regard to case, -1 when none.
     // Texts shorter than three bytes cannot be looked up: Usable() says so.
@@ -23,7 +23,7 @@ private:
     static constexpr uint32_t kBuckets = 1u << 16;
     static uint32_t Bucket(unsigned char a, unsigned char b, unsigned char c);
 
-    const CStringArray& m_lines;
+    const LineArray& m_lines;
     int m_end;
     std::vector<uint32_t> m_start;  // bucket b lists m_lineOf[m_start[b] .. m_start[b + 1])
     std::vector<int32_t> m_lineOf;  // ascending line numbers per bucket

@@ -5,6 +5,7 @@
 #include "mime/line_gram_index.h"
 #include "mime/mime_parser.h"
 #include "mime/text_match.h"
+#include "platform/large_buffer.h"
 
 int MimeParser::FindLineContaining(int from, const CString& text) const {
     if (text.IsEmpty() || from >= m_lineEnd || m_lines == nullptr) return -1;
@@ -16,9 +17,13 @@ int MimeParser::FindLineContaining(int from, const CString& text) const {
     if (m_gramIndex && LineGramIndex::Usable(text.view())) {
         found = m_gramIndex->FindLineContaining(from, text.view());
     } else {
-        const NoCaseFinder finder(text.view());
+        if (!m_finder || !(m_finderText == text)) {
+            m_finder.reset();
+            m_finderText = text;
+            m_finder.emplace(m_finderText.view());
+        }
         for (int i = from; i < m_lineEnd && found < 0; ++i)
-            if (finder.In((*m_lines)[i].view())) found = i;
+            if (m_finder->In((*m_lines)[i])) found = i;
         if (found < 0) {
             // Boundaries that never come, one per part, would cost a scan of the rest of the
             // message each: once failed scans have cost twice the range, an index takes over.
@@ -38,9 +43,8 @@ int MimeParser::FindLastBoundaryLine(int from, const CString& text) const {
     if (text.IsEmpty() || from >= m_lineEnd - 1 || m_lines == nullptr) return m_lineEnd - 1;
     const NoCaseFinder finder(text.view());
     for (int i = m_lineEnd - 1; i >= std::max(from, 0); --i) {
-        const CString& line = (*m_lines)[i];
-        if (line.GetLength() >= text.GetLength() ? finder.In(line.view())
-                                                 : finder.NeedleContains(line.view()))
+        const std::string_view line = (*m_lines)[i];
+        if (line.size() >= text.view().size() ? finder.In(line) : finder.NeedleContains(line))
             return i;
     }
     return m_lineEnd - 1;
@@ -61,7 +65,7 @@ int MimeParser::FirstEmptyLine(int from) const {
     if (m_emptyFrom >= 0 && from >= m_emptyFrom && (m_emptyAt < 0 || from <= m_emptyAt)) return m_emptyAt;
     int found = -1;
     for (int i = from; i < m_lineEnd; ++i) {
-        if ((*m_lines)[i].IsEmpty()) {
+        if ((*m_lines)[i].empty()) {
             found = i;
             break;
         }
@@ -79,11 +83,12 @@ CString MimeParser::JoinLines(int first, int end, bool withoutBreaks) const {
     // Sized once, filled once: linear in the part however many lines it has.
     size_t total = 0;
     for (int i = first; i < end; ++i)
-        total += static_cast<size_t>((*m_lines)[i].GetLength()) + (withoutBreaks ? 0 : 1);
+        total += (*m_lines)[i].size() + (withoutBreaks ? 0 : 1);
     std::string text;
     text.reserve(total);
+    AdviseLargeBuffer(text.data(), total);
     for (int i = first; i < end; ++i) {
-        text += (*m_lines)[i].str();
+        text += (*m_lines)[i];
         if (!withoutBreaks) text += '\n';
     }
     return CString(std::move(text));

@@ -16,9 +16,9 @@ constexpr const char* PartHeaderTable[3] = {
 constexpr int kDisposition = 0;
 constexpr int kContentType = 1;
 
-int MatchPartHeader(const CString& line) {
+int MatchPartHeader(std::string_view line) {
     for (int i = 0; i < 3; ++i)
-        if (StartsWithNoCase(PartHeaderTable[i], line.view())) return i;
+        if (StartsWithNoCase(PartHeaderTable[i], line)) return i;
     return -1;
 }
 
@@ -37,11 +37,11 @@ CString Trimmed(CString text) {
 
 void MimeParser::DecodeEncodedWord(CString& text) { ::DecodeEncodedWord(text); }
 
-bool MimeParser::ParseHeaders(int& position, const CStringArray& lines) {
+bool MimeParser::ParseHeaders(int& position, const LineArray& lines) {
     return ::ParseHeaders(position, lines, m_lineEnd, m_header);
 }
 
-bool MimeParser::Parse(int start, int end, const CStringArray& lines, bool decodeQuotedPrintable) {
+bool MimeParser::Parse(int start, int end, const LineArray& lines, bool decodeQuotedPrintable) {
     if (lines.GetSize() == 0) return false;
     m_lines = &lines;
     m_lineEnd = std::min(end, lines.GetSize());
@@ -91,15 +91,15 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
             position = m_lineEnd;
             break;
         }
-        const CString& line = (*m_lines)[position];
+        const std::string_view line = (*m_lines)[position];
         const int index = MatchPartHeader(line);
         if (index < 0) {
             ++position;  // the boundary line, other headers, continuation lines
-            if (line.IsEmpty()) break;
+            if (line.empty()) break;
             continue;
         }
 
-        CString value = line;
+        CString value(line);
         const bool lastLine = position + 1 >= m_lineEnd;
         if (!lastLine) {
             ++position;
@@ -182,7 +182,7 @@ bool MimeParser::WalkMultipart(int& position, const CString& boundary) {
     int line = FindLineContaining(position, boundary);
     while (line >= 0 && line < m_lineEnd) {
         position = line;
-        if ((*m_lines)[line] == closing) break;
+        if ((*m_lines)[line] == closing.view()) break;
         if (!TakePart(position, boundary)) break;
         line = FindLineContaining(position, boundary);
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -11,7 +12,9 @@
 #include "mime/line_gram_index.h"
 #include "mime/mime_part.h"
 #include "mime/mime_part_list.h"
+#include "mime/text_match.h"
 #include "platform/cstring.h"
+#include "platform/line_array.h"
 
 // Nesting of multipart levels and forwarded messages followed before the rest of a level is
 // taken as it stands; far beyond real mail, it keeps hostile nesting off the stack's limit.
@@ -28,7 +31,7 @@ public:
     // Parses lines [start, end) (the array must outlive the parser's use of it). With
     // decodeQuotedPrintable, quoted-printable part bodies are decoded. False only for an empty
     // array.
-    bool Parse(int start, int end, const CStringArray& lines, bool decodeQuotedPrintable);
+    bool Parse(int start, int end, const LineArray& lines, bool decodeQuotedPrintable);
 
     // The first plain (or HTML) text part among the first three listed parts, or null.
     MimePart* FindTextPart(bool wantHtml) const;
@@ -43,7 +46,7 @@ public:
     static void DecodeEncodedWord(CString& text);
 
     // Reads the header block at position (see ParseHeaders in header_fields.h).
-    bool ParseHeaders(int& position, const CStringArray& lines);
+    bool ParseHeaders(int& position, const LineArray& lines);
 
     // Line searches over [from, lineEnd) of the array being parsed.
     int FindLineContaining(int from, const CString& text) const;
@@ -70,12 +73,18 @@ private:
     MimePartList m_parts;
     int32_t m_lineEnd = 0;
 
-    const CStringArray* m_lines = nullptr;
+    const LineArray* m_lines = nullptr;
     std::vector<std::unique_ptr<MimePart>> m_owned;
     int m_depth = 0;
-    // Attachments by content hash, so the duplicate test does not walk the list.
+    // Attachments by a key of their type, boundary, body length and body ends, so the duplicate
+    // test does not walk the list; a body is hashed whole only once its key is shared.
+    struct IndexedAttachment {
+        const MimePart* part;
+        mutable size_t bodyHash;
+        mutable bool hashed;
+    };
     const MimePart* m_firstAttachment = nullptr;
-    std::unordered_multimap<size_t, const MimePart*> m_attachmentIndex;
+    std::unordered_multimap<size_t, IndexedAttachment> m_attachmentIndex;
     // Forward searches for the next empty line repeat; the last answer covers later queries.
     mutable int m_emptyFrom = -1;
     mutable int m_emptyAt = -1;
@@ -83,4 +92,7 @@ private:
     mutable int m_missingFrom = -1;
     mutable int64_t m_failedScanLines = 0;
     mutable std::unique_ptr<LineGramIndex> m_gramIndex;
+    // A walk searches for its boundary once per part: the prepared finder is kept for it.
+    mutable CString m_finderText;
+    mutable std::optional<NoCaseFinder> m_finder;
 };

@@ -5,12 +5,20 @@
 #include "mime/mime_parser.h"
 
 namespace {
+// Cheap to form for a body of any size: its length and at most 64 bytes at either end.
 size_t AttachmentKey(const MimePart& part) {
+    constexpr size_t kEnd = 64;
     const std::hash<std::string_view> hash;
+    const std::string_view body = part.body.view();
     size_t key = hash(part.contentType.view());
     key = key * 31 + hash(part.boundary.view());
-    return key * 31 + hash(part.body.view());
+    key = key * 31 + body.size();
+    if (body.size() <= 2 * kEnd) return key * 31 + hash(body);
+    key = key * 31 + hash(body.substr(0, kEnd));
+    return key * 31 + hash(body.substr(body.size() - kEnd));
 }
+
+size_t BodyHash(const MimePart& part) { return std::hash<std::string_view>()(part.body.view()); }
 }  // namespace
 
 MimePart* MimeParser::FindTextPart(bool wantHtml) const {
@@ -37,10 +45,18 @@ MimePart* MimeParser::NextAttachment(const MimePartList::Node*& cursor) const {
 bool MimeParser::IsDuplicateAttachment(const MimePart& part) const {
     if (m_firstAttachment == nullptr || !(m_firstAttachment->disposition == "attachment")) return false;
     const auto [first, last] = m_attachmentIndex.equal_range(AttachmentKey(part));
+    if (first == last) return false;
+    // Bodies that share a key are told apart by whole hashes, each body hashed at most once.
+    const size_t bodyHash = BodyHash(part);
     for (auto it = first; it != last; ++it) {
-        const MimePart& listed = *it->second;
-        if (listed.contentType == part.contentType && listed.boundary == part.boundary &&
-            listed.body == part.body)
+        const IndexedAttachment& entry = it->second;
+        if (!entry.hashed) {
+            entry.bodyHash = BodyHash(*entry.part);
+            entry.hashed = true;
+        }
+        const MimePart& listed = *entry.part;
+        if (entry.bodyHash == bodyHash && listed.contentType == part.contentType &&
+            listed.boundary == part.boundary && listed.body == part.body)
             return true;
     }
     return false;
@@ -52,7 +68,7 @@ void MimeParser::AppendPart(std::unique_ptr<MimePart> part) {
     m_parts.Append(raw);
     if (IsAttachmentPart(*raw)) {
         if (m_firstAttachment == nullptr) m_firstAttachment = raw;
-        m_attachmentIndex.emplace(AttachmentKey(*raw), raw);
+        m_attachmentIndex.emplace(AttachmentKey(*raw), IndexedAttachment{raw, 0, false});
     }
 }
 

@@ -44,10 +44,10 @@ TEST(ImapEngine, SplitResponseLinesDropsOnlyTheCurrentTaggedLine) {
     client.Disconnect();
     client.NextTag();
     for (const Case& c : cases) {
-        CStringArray lines;
-        EXPECT_EQ(client.SplitResponseLines(c.text, lines), static_cast<int>(c.lines.size())) << c.text;
+        LineArray lines;
+        EXPECT_EQ(client.SplitResponseLines(CString(c.text), lines), static_cast<int>(c.lines.size())) << c.text;
         std::vector<std::string> got;
-        for (const CString& line : lines) got.push_back(line.str());
+        for (const std::string_view line : lines) got.emplace_back(line);
         EXPECT_EQ(got, c.lines) << c.text;
     }
 }

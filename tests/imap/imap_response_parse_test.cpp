@@ -17,8 +17,8 @@ TEST(ImapParse, ExistsCount) {
         {{"* OK [UIDNEXT 5]", "* 4 RECENT"}, false, -1},
     };
     for (const Case& c : cases) {
-        CStringArray lines;
-        for (const char* l : c.lines) lines.Add(l);
+        LineArray lines;
+        for (const char* l : c.lines) lines.AppendLines(std::string(l) + "\r\n");
         int32_t count = -1;
         EXPECT_EQ(ParseExistsCount(lines, count), c.found) << c.lines[0];
         EXPECT_EQ(count, c.count) << c.lines[0];

@@ -71,7 +71,7 @@ TEST(EmbeddedMessageTest, InnerAttachmentsJoinTheOuterList) {
 }
 
 TEST(LineSearchTest, SearchesAndJoins) {
-    const CStringArray lines = LinesOf(Crlf("Subject: x\n\n--SEP\nbody\n\n--sep--\nsepz\nend\n"));
+    const LineArray lines = LinesOf(Crlf("Subject: x\n\n--SEP\nbody\n\n--sep--\nsepz\nend\n"));
     MimeParser p;
     ASSERT_TRUE(p.Parse(0, 7, lines, true));  // sets the range end to 7
     EXPECT_EQ(p.FindLineContaining(0, "sep"), 2);
@@ -101,7 +101,7 @@ TEST(MimeCorpusTest, SampleMessagesParseAndDecode) {
         std::string crlf;  // LF line ends become CR LF; existing CR LF pairs stay
         for (size_t i = 0; i < text.size(); ++i)
             crlf += text[i] == '\n' && (i == 0 || text[i - 1] != '\r') ? "\r\n" : std::string(1, text[i]);
-        const CStringArray lines = LinesOf(crlf);
+        const LineArray lines = LinesOf(crlf);
         MimeParser parser;
         EXPECT_EQ(parser.Parse(0, lines.GetSize(), lines, true), lines.GetSize() > 0) << it->path();
         for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n)) {

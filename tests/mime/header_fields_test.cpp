@@ -9,7 +9,7 @@
 namespace {
 
 MimeHeaderBlock Parse(const std::string& text, int* positionOut = nullptr, int start = 0, int end = -1) {
-    const CStringArray lines = LinesOf(text);
+    const LineArray lines = LinesOf(text);
     MimeHeaderBlock block;
     int position = start;
     ParseHeaders(position, lines, end < 0 ? lines.GetSize() : end, block);
@@ -101,7 +101,7 @@ TEST(ParseHeadersTest, PositionAndRangeEnd) {
     EXPECT_EQ(h.to, "");
     EXPECT_EQ(position, 2);
 
-    const CStringArray none;
+    const LineArray none;
     MimeHeaderBlock empty;
     position = 0;
     EXPECT_FALSE(ParseHeaders(position, none, 0, empty));

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "mime/lines.h"
 #include "mime/mime_parser.h"
 #include "platform/cstring.h"
+#include "platform/line_array.h"
 
 // Message text written with LF line ends, as the server sends it: with CR LF.
 inline std::string Crlf(const std::string& text) {
@@ -21,16 +21,16 @@ inline std::string Crlf(const std::string& text) {
     return out;
 }
 
-inline CStringArray LinesOf(const std::string& text) {
-    CStringArray lines;
-    SplitMessageLines(text, lines);
+inline LineArray LinesOf(const std::string& text) {
+    LineArray lines;
+    lines.AppendLines(std::string_view(text));
     return lines;
 }
 
 using Names = std::vector<std::string>;
 
 struct Parsed {
-    CStringArray lines;
+    LineArray lines;
     MimeParser parser;
     std::vector<const MimePart*> parts;
 

@@ -16,15 +16,15 @@ TEST(LineGramIndexTest, AgreesWithAScanOnRandomLines) {
         for (int k = 0; k < length; ++k) text += "abAB-=_ "[next() % 8];
         return text;
     };
-    CStringArray lines;
-    for (int i = 0; i < 400; ++i) lines.Add(CString(random(static_cast<int>(next() % 12))));
+    LineArray lines;
+    for (int i = 0; i < 400; ++i) lines.AppendLines(random(static_cast<int>(next() % 12)) + "\r\n");
     const LineGramIndex index(lines, 350);
     for (int q = 0; q < 300; ++q) {
         const std::string needle = random(3 + static_cast<int>(next() % 4));
         const int from = static_cast<int>(next() % 360);
         int expected = -1;
         for (int i = from; i < 350 && expected < 0; ++i)
-            if (ContainsNoCase(needle, lines[i].view())) expected = i;
+            if (ContainsNoCase(needle, lines[i])) expected = i;
         ASSERT_EQ(index.FindLineContaining(from, needle), expected) << needle << " from " << from;
     }
 }

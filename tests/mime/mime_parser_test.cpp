@@ -119,7 +119,7 @@ TEST(MimeParserTest, SinglePartMessages) {
     EXPECT_EQ(rfc822.parts[0]->contentType, "message/rfc822");
     EXPECT_EQ(rfc822.parser.FindTextPart(false), nullptr);
 
-    const CStringArray none;
+    const LineArray none;
     MimeParser empty;
     EXPECT_FALSE(empty.Parse(0, 0, none, true));
 }
