@@ -105,11 +105,12 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
             ++position;
             AppendContinuationLines(value, *m_lines, position, m_lineEnd);
         }
-        value = value.Mid(static_cast<int>(std::strlen(PartHeaderTable[index])));
+        // Header names hold no tabs, so the name is still the value's first bytes.
+        value.str().erase(0, std::min(value.str().size(), std::strlen(PartHeaderTable[index])));
         value.TrimLeft();
 
         if (index == kContentType) {
-            const CString media = UpToSemicolon(value);
+            CString media = UpToSemicolon(value);
             if (ContainsNoCase("message/rfc822", value.view()) && FirstEmptyLine(position) >= 0) {
                 HandleEmbeddedMessage(position, enclosingBoundary);
                 return false;  // the forwarded message lives on in the enclosing parts
@@ -122,26 +123,26 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
             if (ContainsNoCase("name=", value.view())) {
                 CString name = QuotedText(value);
                 DecodeEncodedWord(name);
-                part.fileName = name;
+                part.fileName = std::move(name);
             }
-            value = Trimmed(media);
+            value = Trimmed(std::move(media));
         } else if (index == kDisposition) {
-            const CString type = UpToSemicolon(value);
+            CString type = UpToSemicolon(value);
             if (ContainsNoCase("filename=", value.view())) {
                 CString name = QuotedText(value);
                 DecodeEncodedWord(name);
-                part.fileName = name;
+                part.fileName = std::move(name);
             }
-            value = Trimmed(type);
+            value = Trimmed(std::move(type));
         }
 
         DecodeEncodedWord(value);
         if (index == kDisposition)
-            part.disposition = value;
+            part.disposition = std::move(value);
         else if (index == kContentType)
-            part.contentType = value;
+            part.contentType = std::move(value);
         else
-            part.transferEncoding = value;
+            part.transferEncoding = std::move(value);
         stored = true;
         if (lastLine) break;
     }
