@@ -9,11 +9,14 @@ namespace {
 inline unsigned char Fold(char ch) { return static_cast<unsigned char>(AsciiLower(ch)); }
 }  // namespace
 
-uint32_t LineGramIndex::Bucket(unsigned char a, unsigned char b, unsigned char c) {
-    return ((static_cast<uint32_t>(a) * 251u + b) * 241u + c) % kBuckets;
+uint32_t LineGramIndex::Bucket(const char* p) const {
+    uint32_t h = 0;
+    for (size_t i = 0; i < m_gram; ++i) h = h * 251u + Fold(p[i]);
+    return (h * 2654435761u) >> (32 - kBucketBits);
 }
 
-LineGramIndex::LineGramIndex(const LineArray& lines, int end) : m_lines(lines), m_end(end) {
+LineGramIndex::LineGramIndex(const LineArray& lines, int end, size_t gram)
+    : m_lines(lines), m_end(end), m_gram(gram < 1 ? 1 : gram > kMaxGram ? kMaxGram : gram) {
     // Two passes: count the entries of each bucket, then place them; a line is listed once per
     // bucket (its entries for one bucket are consecutive, so the last entry tells).
     std::vector<int32_t> lastLine(kBuckets, -1);
@@ -22,8 +25,8 @@ LineGramIndex::LineGramIndex(const LineArray& lines, int end) : m_lines(lines), 
         std::fill(lastLine.begin(), lastLine.end(), -1);
         for (int i = 0; i < end; ++i) {
             const std::string_view line = lines[i];
-            for (size_t k = 0; k + 3 <= line.size(); ++k) {
-                const uint32_t b = Bucket(Fold(line[k]), Fold(line[k + 1]), Fold(line[k + 2]));
+            for (size_t k = 0; k + m_gram <= line.size(); ++k) {
+                const uint32_t b = Bucket(line.data() + k);
                 if (lastLine[b] == i) continue;
                 lastLine[b] = i;
                 if (pass == 0)
@@ -45,8 +48,8 @@ int LineGramIndex::FindLineContaining(int from, std::string_view text) const {
     if (!Usable(text) || from >= m_end) return -1;
     uint32_t best = 0;
     uint32_t bestSize = UINT32_MAX;
-    for (size_t k = 0; k + 3 <= text.size(); ++k) {
-        const uint32_t b = Bucket(Fold(text[k]), Fold(text[k + 1]), Fold(text[k + 2]));
+    for (size_t k = 0; k + m_gram <= text.size(); ++k) {
+        const uint32_t b = Bucket(text.data() + k);
         const uint32_t size = m_start[b + 1] - m_start[b];
         if (size < bestSize) {
             best = b;

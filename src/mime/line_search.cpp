@@ -14,8 +14,10 @@ int MimeParser::FindLineContaining(int from, const CString& text) const {
     if (m_missingFrom >= 0 && from >= m_missingFrom && text == m_missingText) return -1;
     from = std::max(from, 0);
     int found = -1;
-    if (m_gramIndex && LineGramIndex::Usable(text.view())) {
-        found = m_gramIndex->FindLineContaining(from, text.view());
+    const size_t gram = LineGramIndex::GramFor(text.view());
+    std::unique_ptr<LineGramIndex>& index = m_gramIndex[gram - 1];
+    if (index) {
+        found = index->FindLineContaining(from, text.view());
     } else {
         if (!m_finder || !(m_finderText == text)) {
             m_finder.reset();
@@ -26,10 +28,12 @@ int MimeParser::FindLineContaining(int from, const CString& text) const {
             if (m_finder->In((*m_lines)[i])) found = i;
         if (found < 0) {
             // Boundaries that never come, one per part, would cost a scan of the rest of the
-            // message each: once failed scans have cost twice the range, an index takes over.
-            m_failedScanLines += m_lineEnd - from;
-            if (!m_gramIndex && m_failedScanLines > 2 * static_cast<int64_t>(m_lineEnd))
-                m_gramIndex = std::make_unique<LineGramIndex>(*m_lines, m_lineEnd);
+            // message each: once failed scans for texts of this length have cost twice the
+            // range, an index of their piece length takes over.
+            int64_t& failed = m_failedScanLines[gram - 1];
+            failed += m_lineEnd - from;
+            if (failed > 2 * static_cast<int64_t>(m_lineEnd))
+                index = std::make_unique<LineGramIndex>(*m_lines, m_lineEnd, gram);
         }
     }
     if (found < 0) {

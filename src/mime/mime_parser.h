@@ -2,6 +2,7 @@
 // parts: leaves and multipart containers, attachments recognised, forwarded messages folded in.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -90,8 +91,10 @@ private:
     mutable int m_emptyAt = -1;
     mutable CString m_missingText;
     mutable int m_missingFrom = -1;
-    mutable int64_t m_failedScanLines = 0;
-    mutable std::unique_ptr<LineGramIndex> m_gramIndex;
+    // Per piece length (index 0 for one byte): lines scanned by failed searches, and the index
+    // that takes over once they are too many.
+    mutable std::array<int64_t, LineGramIndex::kMaxGram> m_failedScanLines{};
+    mutable std::array<std::unique_ptr<LineGramIndex>, LineGramIndex::kMaxGram> m_gramIndex;
     // A walk searches for its boundary once per part: the prepared finder is kept for it.
     mutable CString m_finderText;
     mutable std::optional<NoCaseFinder> m_finder;

@@ -17,15 +17,17 @@ TEST(LineGramIndexTest, AgreesWithAScanOnRandomLines) {
         return text;
     };
     LineArray lines;
-    for (int i = 0; i < 400; ++i) lines.AppendLines(random(static_cast<int>(next() % 12)) + "\r\n");
-    const LineGramIndex index(lines, 350);
-    for (int q = 0; q < 300; ++q) {
-        const std::string needle = random(3 + static_cast<int>(next() % 4));
-        const int from = static_cast<int>(next() % 360);
-        int expected = -1;
-        for (int i = from; i < 350 && expected < 0; ++i)
-            if (ContainsNoCase(needle, lines[i])) expected = i;
-        ASSERT_EQ(index.FindLineContaining(from, needle), expected) << needle << " from " << from;
+    for (int i = 0; i < 400; ++i) lines.AppendLines(random(static_cast<int>(next() % 16)) + "\r\n");
+    for (size_t gram = 1; gram <= LineGramIndex::kMaxGram; ++gram) {
+        const LineGramIndex index(lines, 350, gram);
+        for (int q = 0; q < 300; ++q) {
+            const std::string needle = random(static_cast<int>(gram + next() % 4));
+            const int from = static_cast<int>(next() % 360);
+            int expected = -1;
+            for (int i = from; i < 350 && expected < 0; ++i)
+                if (ContainsNoCase(needle, lines[i])) expected = i;
+            ASSERT_EQ(index.FindLineContaining(from, needle), expected) << needle << " from " << from << " gram " << gram;
+        }
     }
 }
 
