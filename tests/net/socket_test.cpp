@@ -110,7 +110,7 @@ int YieldCount() {
 
 }  // namespace
 
-// errno read as the Winsock condition of the same meaning (EWOULDBLOCK is EAGAIN here).
+// errno read as the transport condition of the same meaning (EWOULDBLOCK is EAGAIN here).
 TEST(SocketErrorMapping, TranslateLastErrorWordsEachCode) {
     struct Case {
         int err;

@@ -69,7 +69,7 @@ TEST(ContentTypeTableTest, FirstEntryContainingTheExtensionWins) {
     EXPECT_EQ(table.GetCount(), 7);
 }
 
-// The system table (package media-types) is the default source.
+// The system's own table is the default source.
 TEST(ContentTypeTableTest, SystemTableKnowsCommonTypes) {
     ContentTypeTable table;
     CString type;
