@@ -21,6 +21,13 @@ bool QuotedPrintableDecode(CString& text) {
     size_t out = 0;
     size_t i = 0;
     while (i < end) {
+        // A run of ordinary bytes moves in one piece, and not at all before anything was dropped.
+        size_t run = i;
+        while (run < end && s[run] != '=' && s[run] != '\r') ++run;
+        if (out != i) std::memmove(&s[out], &s[i], run - i);
+        out += run - i;
+        i = run;
+        if (i >= end) break;
         const char ch = s[i];
         if (ch == '=') {
             const int high = i + 1 < end ? HexValue(s[i + 1]) : -1;
@@ -33,8 +40,7 @@ bool QuotedPrintableDecode(CString& text) {
             i += 3;
             continue;
         }
-        if (ch != '\r') s[out++] = ch;
-        ++i;
+        ++i;  // a CR
     }
     s.resize(out);
     // The decoded text is taken up to its first NUL, as a C string.
