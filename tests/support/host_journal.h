@@ -9,12 +9,14 @@
 
 namespace scripted {
 
-// Texts of the journal's calls to `function` ("MLOGAdd" for the module's log lines).
-inline std::vector<std::string> JournalTexts(const char* function = "MLOGAdd") {
+// Texts of the journal's calls to `function` ("MLOGAdd" for the module's log lines) that start
+// with `prefix`.
+inline std::vector<std::string> JournalTexts(const char* function = "MLOGAdd", const std::string& prefix = "") {
     std::vector<std::string> texts;
     for (int i = 0; i < HostKit_CallCount(); ++i) {
         const HostKitCall* call = HostKit_Call(i);
-        if (std::string(call->function) == function) texts.push_back(call->text);
+        if (std::string(call->function) == function && std::string(call->text).rfind(prefix, 0) == 0)
+            texts.push_back(call->text);
     }
     return texts;
 }

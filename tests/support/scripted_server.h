@@ -1,102 +1,85 @@
-// A scripted loopback server for exact-byte protocol tests, neutral to the protocol.
-//
-// Build a conversation, start it, let the client under test talk to 127.0.0.1:Port(), then
-// Finish() and check the outcome and every byte the client sent:
+// A scripted loopback server for exact-byte protocol tests, neutral to the protocol:
 //
 //     scripted::Server server;
-//     server.Send("* OK ready\r\n")                       // greeting, sent on accept
-//           .Expect("A1 LOGIN bob secret\r\n")            // exact bytes, tag included
-//           .Send("A1 OK done\r\n")
-//           .Delay(std::chrono::milliseconds(200))         // then a pause of the peer
-//           .Close();                                      // or Reset() for a RST
+//     server.Send("* OK ready\r\n")                                    // sent on accept
+//           .Exchange("A1 LOGIN bob secret\r\n", "A1 OK done\r\n")     // exact bytes, tag included
+//           .Delay(200ms).Close();                                     // or Reset() for a RST
 //     server.Start();
-//     ... drive the client ...
-//     EXPECT_TRUE(scripted::PlayedExactly(server.Finish(), "A1 LOGIN bob secret\r\n"));
+//     ... the client talks to 127.0.0.1:Port() ...
+//     EXPECT_TRUE(server.PlayedAsScripted());
 //
-// The first connection is accepted when the script starts; Accept() in the script waits for
-// the next one (the previous one is closed first). An Expect() reads exactly as many bytes
-// as it names and compares them; a mismatch or a time-out ends the script with a failure
-// text, but the server keeps recording what the client sends until Finish().
+// The first connection is accepted when the script starts; Accept() closes it and waits for the
+// next. Expect() reads exactly as many bytes as it names; a mismatch or a time-out ends the script
+// with a failure text, but every byte the client sends is recorded until Finish().
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 namespace scripted {
 
+using Ms = std::chrono::milliseconds;
+
 struct Outcome {
-    bool ok = false;          // every step was played as written
-    std::string failure;      // what went wrong otherwise
-    std::string received;     // every byte the client sent, over all connections, in order
-    int connections = 0;      // connections accepted
+    bool ok = false;       // every step was played as written
+    std::string failure;   // what went wrong otherwise
+    std::string received;  // every byte the client sent, over all connections, in order
+    int connections = 0;   // connections accepted
 };
 
 class Server {
 public:
-    // Port 0 picks a free port. Listening() tells whether the port could be bound.
-    explicit Server(uint16_t port = 0);
+    Server();  // listens on a free loopback port
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
-
-    bool Listening() const { return m_listener >= 0; }
     uint16_t Port() const { return m_port; }
 
     Server& Send(std::string bytes);
     Server& Expect(std::string bytes);
-    // A command and its reply: Expect(command) then Send(reply).
-    Server& Exchange(std::string command, std::string reply);
-    Server& Delay(std::chrono::milliseconds wait);
+    Server& Exchange(std::string command, std::string reply) { return Expect(command).Send(reply); }
+    Server& Delay(Ms wait);
     Server& Close();
     Server& Reset();
-    // Waits until the client closes its end (reads and records what comes before the end).
-    Server& ExpectClose();
+    Server& ExpectClose();  // reads (and records) until the client closes its end
     Server& Accept();
-    // How long an Expect() waits for its bytes (default 10 s).
-    Server& ExpectTimeout(std::chrono::milliseconds wait);
+    // How long an Expect() or ExpectClose() waits (default 10 s).
+    Server& ExpectTimeout(Ms wait) { m_expectTimeout = wait; return *this; }
 
     void Start();
-    // Waits for the script to be played (at most `wait`), then stops, closes the connection
-    // and reports.
-    Outcome Finish(std::chrono::milliseconds wait = std::chrono::seconds(10));
-    // Bytes received so far (safe while running).
-    std::string Received() const;
+    // Waits for the script's end (at most `wait`), then stops, closes the connection and reports.
+    // A server never started with nothing scripted has played its script.
+    Outcome Finish(Ms wait = std::chrono::seconds(10));
+    // Finish(), then: played as written, and the client sent exactly the Expect() bytes.
+    ::testing::AssertionResult PlayedAsScripted(Ms wait = std::chrono::seconds(10));
 
 private:
-    enum class Kind { Send, Expect, ExpectClose, Delay, Close, Reset, Accept };
-    struct Step {
-        Kind kind;
-        std::string bytes;
-        std::chrono::milliseconds wait{0};
-    };
-
-    void Run();
-    bool AcceptNext();
-    bool ReadExactly(size_t count, std::string& got);
-    bool ReadUntilClosed();
-    void Drain();
+    using Step = std::function<std::string()>;  // a failure text, empty when played
+    Server& Add(Step step) { return m_steps.push_back(std::move(step)), *this; }
+    std::string AcceptNext();
+    int Pull(size_t max, std::string* got = nullptr, int waitMs = 20);
     void CloseConnection(bool reset);
-    void Fail(std::string text);
+    void Fail(const std::string& text);
+    void Run();
 
     int m_listener = -1;
     int m_connection = -1;
     uint16_t m_port = 0;
-    std::chrono::milliseconds m_expectTimeout{10000};
+    Ms m_expectTimeout{10000};
     std::vector<Step> m_steps;
+    std::string m_expected;
     std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_played{false};
-    mutable std::mutex m_mutex;
-    std::string m_received;
-    std::string m_failure;
-    bool m_failed = false;
+    std::atomic<bool> m_stop{false}, m_played{false};
+    std::mutex m_mutex;  // guards m_failure, which Finish() may set while the script runs
+    std::string m_failure, m_received;
     int m_connections = 0;
 };
 
