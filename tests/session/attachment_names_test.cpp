@@ -3,8 +3,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <tuple>
 
 #include "private_temp_dir.h"
 #include "session/attachment_files.h"
@@ -33,13 +33,9 @@ TEST(SafeAttachmentName, KeepsOnlyAHarmlessLastComponent) {
 }
 
 TEST(AttachmentCandidateName, NumbersBeforeTheFirstDotAndShortensTheStem) {
-    struct Case {
-        std::string name;
-        int counter, room;
-        std::string candidate;
-    };
+    // Name, counter, room, candidate.
     const std::string x50(50, 'x');
-    const Case cases[] = {
+    const std::tuple<std::string, int, int, std::string> cases[] = {
         {"report.pdf", 0, 100, "report.pdf"},
         {"report.pdf", 1, 100, "report(1).pdf"},
         {"report.pdf", 12, 100, "report(12).pdf"},
@@ -53,10 +49,10 @@ TEST(AttachmentCandidateName, NumbersBeforeTheFirstDotAndShortensTheStem) {
         {"photo.of.the.day.jpeg", 0, 16, "photo.of.th.jpeg"},
         {"x", 0, 15, ""},
     };
-    for (const Case& c : cases) {
-        const std::string got = AttachmentCandidateName(CString(c.name), c.counter, c.room).c_str();
-        EXPECT_EQ(got, c.candidate) << c.name << " #" << c.counter << " in " << c.room;
-        EXPECT_LE(got.size(), static_cast<size_t>(c.room));
+    for (const auto& [name, counter, room, candidate] : cases) {
+        const std::string got = AttachmentCandidateName(CString(name), counter, room).c_str();
+        EXPECT_EQ(got, candidate) << name << " #" << counter << " in " << room;
+        EXPECT_LE(got.size(), static_cast<size_t>(room));
     }
 }
 
@@ -70,10 +66,7 @@ TEST(WriteAttachmentFile, DecodesIntoAnUnusedNameAndSkipsEmptyParts) {
     part.body = "AAEC/w==\r\n";
     const CString path = WriteAttachmentFile(part, dir);
     EXPECT_EQ(std::string(path.c_str()), temp.File("data(1).bin"));
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    EXPECT_EQ(bytes.str(), std::string("\x00\x01\x02\xff", 4));
+    EXPECT_EQ(temp.Read(path.c_str()), std::string("\x00\x01\x02\xff", 4));
 
     part.body.Empty();
     part.fileName = "nothing.txt";

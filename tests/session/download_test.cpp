@@ -23,18 +23,41 @@ protected:
     std::vector<MailMsg*> taken;
 };
 
-TEST_F(DownloadTest, ListedUnseenMessageStaysUnseenAndComesFromTheCacheTheSecondTime) {
+// With HTML preferred and a size limit: a listed unseen message stays unseen and comes from the
+// cache the second time; above the limit a multipart/mixed message is rebuilt from its first text
+// part, without attachments, flagged partial, and the cached copy answers the second time; an
+// unlisted message asks for its flags; without an HTML part the plain body is taken.
+TEST_F(DownloadTest, RecordsReadStatePartialFlagAndCache) {
     // A lone LF inside a line of the server's text: the body still reaches the host with CR LF.
-    const std::string text = CrLf({"From: Alice <alice@example.test>", "To: Bob <bob@example.test>",
-                                   "Cc: Carol <carol@example.test>", "Subject: Hello",
-                                   "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "First\nSecond", "Third"});
+    const std::string hello = CrLf({"From: Alice <alice@example.test>", "To: Bob <bob@example.test>",
+                                    "Cc: Carol <carol@example.test>", "Subject: Hello",
+                                    "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "First\nSecond", "Third"});
+    const std::string seen = CrLf({"Received: from mx by imap; Mon, 30 Sep 2024 08:15:00 +0000",
+                                   "From: Alice <alice@example.test>", "Reply-To: Desk <desk@example.test>",
+                                   "Subject: Seen already", "Date: Tue, 1 Oct 2024 10:00:00 +0000",
+                                   "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "",
+                                   "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});  // "Plain text\nover two lines."
     ScriptLogon();
     Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 7\r\n");
     Cmd("UID FETCH 7 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
         FetchAnswer(7, "FLAGS () BODY[HEADER.FIELDS (RECEIVED)]", "\r\n"));
-    Whole(7, text);
+    Whole(7, hello);
     Cmd("UID STORE 7 -FLAGS.SILENT \\seen");
-    LogOn();
+    Size(9, 5000000);
+    Fetch(9, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n");
+    Fetch(9, "BODY[HEADER]", CrLf({"From: a@example.test", "Subject: Big",
+                                   "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""}));
+    Fetch(9, "BODY[1.MIME]", CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment", ""}));
+    Fetch(9, "BODY[2.MIME]", "Content-Type: text/plain; charset=us-ascii\r\n\r\n");
+    Fetch(9, "BODY[2]", "The text part.\r\nSecond line.\r\n");
+    Flags(9, "");
+    Cmd("UID STORE 9 -FLAGS.SILENT \\seen");
+    Size(5, 10);
+    Cmd("UID FETCH 5 RFC822", "", "NO Gone.");
+    Select("work", 1);
+    Whole(3, seen);
+    Flags(3, "\\Seen");
+    LogOn({.attachments = 1, .preferHtml = 1, .maxMessageSize = 100000});
     MailMsg** listed = nullptr;
     uint32_t count = 0;
     ASSERT_EQ(session.GetMsgIds(nullptr, &listed, &count), 0);
@@ -53,70 +76,37 @@ TEST_F(DownloadTest, ListedUnseenMessageStaysUnseenAndComesFromTheCacheTheSecond
     EXPECT_NE(first->flags & ZQ_FLAG_DOWNLOADED, 0u);
     EXPECT_EQ(first->flags & ZQ_FLAG_READ, 0u);
     EXPECT_EQ(first->partial, 0u);
-
     const MailMsg* second = Get(7);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(second, first);
     EXPECT_EQ(Text(second->subject), "Hello");
     EXPECT_EQ(Text(second->body), Text(first->body));
-    Verify();
-}
 
-// Also: with HTML preferred and no HTML part, the plain body, base64-decoded with CR LF.
-TEST_F(DownloadTest, UnlistedMessageAsksForItsFlagsAndTakesReplyToAndReceived) {
-    const std::string text = CrLf({"Received: from mx by imap; Mon, 30 Sep 2024 08:15:00 +0000",
-                                   "From: Alice <alice@example.test>", "Reply-To: Desk <desk@example.test>",
-                                   "Subject: Seen already", "Date: Tue, 1 Oct 2024 10:00:00 +0000",
-                                   "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "",
-                                   "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});  // "Plain text\nover two lines."
-    ScriptLogon("work", 1);
-    Whole(3, text);
-    Flags(3, "\\Seen");
-    LogOn({.attachments = 1, .preferHtml = 1});
-    const char* work = "work";  // folder names match without regard to case
+    const MailMsg* big = Get(9);
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->partial, 1u);
+    EXPECT_EQ(Text(big->subject), "Big");
+    EXPECT_EQ(Text(big->body).rfind("The text part.\r\nSecond line.", 0), 0u) << scripted::Printable(Text(big->body));
+    EXPECT_EQ(big->attachments, nullptr);
+    ASSERT_NE(Get(9), nullptr);
+    EXPECT_EQ(taken.back()->partial, 0u);
+
+    // A failed retrieval and ids this module never issued produce no record.
+    EXPECT_EQ(Get(5), nullptr);
+    const uint8_t bytes[] = {1, 2, 3};
+    const MessageIdRef shortId{3, bytes};
+    MailMsg* none = nullptr;
+    EXPECT_EQ(session.GetMsg(nullptr, &shortId, &none), 1);
+    EXPECT_EQ(session.GetMsg(nullptr, nullptr, &none), 1);
+    EXPECT_EQ(none, nullptr);
+
+    const char* work = "work";  // the listed "Work": folder names match without regard to case
     const MailMsg* record = Get(3, &work);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(Text(record->replyTo), "Desk <desk@example.test>");
     EXPECT_EQ(record->date, 1727684100) << "the Received date wins over the Date header";
     EXPECT_NE(record->flags & ZQ_FLAG_READ, 0u);
     EXPECT_EQ(Text(record->body), "Plain text\r\nover two lines.");
-    Verify();
-}
-
-TEST_F(DownloadTest, PartlyRetrievedMessageIsPartialFirstAndWholeFromTheCache) {
-    ScriptLogon();
-    Size(9, 5000000);
-    Fetch(9, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n");
-    Fetch(9, "BODY[HEADER]", CrLf({"From: a@example.test", "Subject: Big",
-                                   "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""}));
-    Fetch(9, "BODY[1.MIME]", "Content-Type: text/plain\r\n\r\n");
-    Fetch(9, "BODY[1]", "Just the text.\r\n");
-    Flags(9, "");
-    Cmd("UID STORE 9 -FLAGS.SILENT \\seen");
-    LogOn({.attachments = 1, .maxMessageSize = 100000});
-    const MailMsg* first = Get(9);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->partial, 1u);
-    EXPECT_EQ(Text(first->body).rfind("Just the text.", 0), 0u);
-    const MailMsg* second = Get(9);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->partial, 0u);
-    Verify();
-}
-
-TEST_F(DownloadTest, FailedRetrievalAndForeignIdsProduceNoRecord) {
-    ScriptLogon();
-    Size(5, 10);
-    Cmd("UID FETCH 5 RFC822", "", "NO Gone.");
-    LogOn();
-    EXPECT_EQ(Get(5), nullptr);
-    const uint8_t bytes[] = {1, 2, 3};
-    const MessageIdRef shortId{3, bytes};
-    MailMsg* record = nullptr;
-    EXPECT_EQ(session.GetMsg(nullptr, &shortId, &record), 1);
-    EXPECT_EQ(session.GetMsg(nullptr, nullptr, &record), 1);
-    EXPECT_EQ(record, nullptr);
-    Verify();
 }
 
 }  // namespace

@@ -60,13 +60,42 @@ protected:
     uint32_t count = 0;
 };
 
-TEST_F(EnumerationTest, IdsCarryTheReadStateAndHeadersComeFromTheListingWithoutTraffic) {
+// A header-only Inbox download never clears the seen flag and caches nothing. Ids then carry
+// the read state, and header records come from the listing without traffic; after a relisting
+// they keep the first listing's state.
+TEST_F(EnumerationTest, HeaderOnlyDownloadIdsAndHeadersFromTheListing) {
+    const std::string header = CrLf({"From: Alice <alice@example.test>", "Subject: Only the header",
+                                     "Date: Tue, 1 Oct 2024 10:00:00 +0000", ""});
+    const char* work = "Work";
     ScriptLogon();
+    Cmd(kSearch, "* SEARCH 4 7\r\n");
+    for (uint32_t uid : {4u, 7u}) {
+        Size(uid, 900);
+        Fetch(uid, "RFC822.HEADER", header);
+        Flags(uid, uid == 4 ? "\\Seen" : "");
+    }
     Cmd(kSearch, "* SEARCH 4 7 9\r\n");
     ReceivedInfo(4, "\\Seen", kReceivedOctober);
     ReceivedInfo(7, "", kReceivedSeptember);
     ReceivedInfo(9, "", "", "NO Message vanished.");
+    Select("Work", 1);
+    Cmd(kSearch, "* SEARCH 12\r\n");
+    ReceivedInfo(12, "\\Seen", kReceivedOctober);
+    Cmd(kSearch, "* SEARCH 12\r\n");
+    ReceivedInfo(12, "", kReceivedSeptember);
     LogOn();
+    ASSERT_EQ(session.GetAllMsgs(&records, &count, 1), 0);
+    EXPECT_EQ(Listed(), (Rows{{4, true, 1727776800}, {7, false, 1727776800}}));
+    for (uint32_t i = 0; i < count; ++i) {
+        EXPECT_EQ(Text(records[i]->subject), "Only the header");
+        EXPECT_EQ(records[i]->body, nullptr);
+        EXPECT_EQ(records[i]->attachments, nullptr);
+        EXPECT_NE(records[i]->flags & ZQ_FLAG_DOWNLOADED, 0u);
+        EXPECT_EQ(records[i]->partial, 1u);
+    }
+    EXPECT_TRUE(session.FindFolder("Inbox")->messages.empty());
+    const UidRef id(4);
+    EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr), 2);
 
     ASSERT_EQ(ListIds(), 0);  // a null folder reference lists the Inbox
     // Ids carry no date; a failed flag query lists the message unread.
@@ -80,17 +109,7 @@ TEST_F(EnumerationTest, IdsCarryTheReadStateAndHeadersComeFromTheListingWithoutT
     EXPECT_EQ(Listed(), (Rows{{9, false, 0}, {4, true, 1727776800}}));
     ASSERT_EQ(Headers({7}), 0);
     EXPECT_EQ(Listed(), (Rows{{7, false, 1727684100}}));
-    Verify();
-}
 
-TEST_F(EnumerationTest, HeadersKeepTheFirstListingsStateAfterARelisting) {
-    const char* work = "Work";
-    ScriptLogon("Work", 1);
-    Cmd(kSearch, "* SEARCH 12\r\n");
-    ReceivedInfo(12, "\\Seen", kReceivedOctober);
-    Cmd(kSearch, "* SEARCH 12\r\n");
-    ReceivedInfo(12, "", kReceivedSeptember);
-    LogOn();
     ASSERT_EQ(ListIds(&work), 0);
     ASSERT_EQ(ListIds(&work), 0);
     EXPECT_EQ(Listed(), (Rows{{12, false, 0}})) << "the listing itself shows the current state";
@@ -98,14 +117,19 @@ TEST_F(EnumerationTest, HeadersKeepTheFirstListingsStateAfterARelisting) {
     EXPECT_EQ(Listed(), (Rows{{12, true, 1727776800}}));
     ASSERT_EQ(Headers({12}), 0);
     EXPECT_EQ(count, 0u) << "another folder's listing is not this one's";
-    Verify();
 }
 
-TEST_F(EnumerationTest, EmptyFolderAndUnknownFoldersLeaveTheHostsArrayAlone) {
+// An Inbox that cannot be selected fails the whole download; an empty folder is not searched;
+// unknown folders and impossible counts leave the host's array alone.
+TEST_F(EnumerationTest, UnselectableEmptyAndUnknownFolders) {
     const char* nope = "Nope";
     const char* blank = "";
-    ScriptLogon("Inbox", 0);  // nothing to search
+    ScriptLogon("");
+    Cmd("SELECT \"Inbox\"", "", "NO Mailbox locked.");
+    Select("Inbox", 0);
     LogOn();
+    EXPECT_EQ(session.GetAllMsgs(&records, &count, 0), 16);
+    EXPECT_EQ(records, nullptr);
     MailMsg** untouched = reinterpret_cast<MailMsg**>(0x1234);
     records = untouched;
     count = 99;
@@ -123,42 +147,6 @@ TEST_F(EnumerationTest, EmptyFolderAndUnknownFoldersLeaveTheHostsArrayAlone) {
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(records, untouched);
     records = nullptr;
-    Verify();
-}
-
-TEST_F(EnumerationTest, HeaderOnlyInboxDownloadNeverClearsTheSeenFlagAndCachesNothing) {
-    const std::string header = CrLf({"From: Alice <alice@example.test>", "Subject: Only the header",
-                                     "Date: Tue, 1 Oct 2024 10:00:00 +0000", ""});
-    ScriptLogon();
-    Cmd(kSearch, "* SEARCH 4 7\r\n");
-    for (uint32_t uid : {4u, 7u}) {
-        Size(uid, 900);
-        Fetch(uid, "RFC822.HEADER", header);
-        Flags(uid, uid == 4 ? "\\Seen" : "");
-    }
-    LogOn();
-    ASSERT_EQ(session.GetAllMsgs(&records, &count, 1), 0);
-    EXPECT_EQ(Listed(), (Rows{{4, true, 1727776800}, {7, false, 1727776800}}));
-    for (uint32_t i = 0; i < count; ++i) {
-        EXPECT_EQ(Text(records[i]->subject), "Only the header");
-        EXPECT_EQ(records[i]->body, nullptr);
-        EXPECT_EQ(records[i]->attachments, nullptr);
-        EXPECT_NE(records[i]->flags & ZQ_FLAG_DOWNLOADED, 0u);
-        EXPECT_EQ(records[i]->partial, 1u);
-    }
-    EXPECT_TRUE(session.FindFolder("Inbox")->messages.empty());
-    const UidRef id(4);
-    EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr), 2);
-    Verify();
-}
-
-TEST_F(EnumerationTest, InboxThatCannotBeSelectedFailsTheWholeDownload) {
-    ScriptLogon("");
-    Cmd("SELECT \"Inbox\"", "", "NO Mailbox locked.");
-    LogOn();
-    EXPECT_EQ(session.GetAllMsgs(&records, &count, 0), 16);
-    EXPECT_EQ(records, nullptr);
-    Verify();
 }
 
 TEST(SessionWithoutConnection, EveryOperationAnswersNoConnection) {

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,10 +22,7 @@ public:
         setenv("TMPDIR", path.c_str(), 1);
     }
     ~PrivateTempDir() {
-        if (m_old)
-            setenv("TMPDIR", m_old->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
+        m_old ? setenv("TMPDIR", m_old->c_str(), 1) : unsetenv("TMPDIR");
         std::error_code ignored;
         if (!parent.empty()) std::filesystem::remove_all(parent, ignored);
     }
@@ -34,6 +33,12 @@ public:
     std::vector<std::string> Names() const { return List(path, ""); }
     // Entries of the parent besides the temporary directory itself.
     std::vector<std::string> Escaped() const { return List(parent, "tmp"); }
+    static std::string Read(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
 
     std::string parent;
     std::string path;

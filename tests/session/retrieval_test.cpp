@@ -2,6 +2,8 @@
 // the cut at the tag prefix, the received time and the result codes.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "imap/message_retrieval.h"
 #include "session_script.h"
 
@@ -19,25 +21,26 @@ const std::string kPdfMime =
 
 class RetrievalTest : public SessionScript {
 protected:
-    // Logon with SELECT, the size, and the top-level type and header of a multipart/mixed message.
-    void ScriptMixed(uint32_t uid, size_t size) {
-        ScriptLogon();
-        Size(uid, size);
-        Fetch(uid, "BODY[HEADER.FIELDS (Content-Type)]", kMixedType);
-        Fetch(uid, "BODY[HEADER]", kMixedHeader);
-    }
     ImapResult Retrieve(uint32_t uid, bool headerOnly = false) {
         return RetrieveMessage(session.imap, "Inbox", uid, &message, headerOnly);
     }
     RetrievedMessage message;
 };
 
-TEST_F(RetrievalTest, WholeMessageTakesOneRfc822CutsNothingAndDatesFromReceived) {
+// Whole messages take one RFC822 and cut nothing at the tag prefix; without a Date header the
+// date is the Received time; of twelve attachments the first ten are delivered.
+TEST_F(RetrievalTest, WholeMessagesAttachmentLimitAndRefusals) {
+    std::vector<Attachment> files;
+    for (int i = 1; i <= 12; ++i)
+        files.push_back({"f" + std::to_string(i) + ".txt", "body of f" + std::to_string(i) + "."});
     ScriptLogon();
     Whole(7, kPlain);
+    Whole(8, MessageWith(files));
+    Cmd("SELECT \"Work\"", "", "NO No such mailbox.");
+    Size(6, 100);
+    Cmd("UID FETCH 6 RFC822", "", "NO Message gone.");
     LogOn();
     ASSERT_EQ(Retrieve(7), ImapResult::Ok);
-    Verify();
     EXPECT_EQ(message.wholeMessage, 1);
     EXPECT_EQ(Text(message.header.from), "Alice <alice@example.test>");
     EXPECT_EQ(Text(message.header.subject), "Plain");
@@ -46,107 +49,64 @@ TEST_F(RetrievalTest, WholeMessageTakesOneRfc822CutsNothingAndDatesFromReceived)
     EXPECT_EQ(message.attachmentCount, 0);
     ASSERT_FALSE(message.header.received.IsEmpty());
     EXPECT_EQ(Text(message.header.date), Text(message.header.received)) << "no Date header";
+
+    ASSERT_EQ(Retrieve(8), ImapResult::Ok);
+    ASSERT_EQ(message.attachmentCount, 10);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(Text(message.attachments[i].fileName), files[i].name);
+        EXPECT_NE(message.attachments[i].body.Find(files[i].body.c_str()), -1);
+    }
+
+    EXPECT_EQ(RetrieveMessage(session.imap, "Work", 7, &message, false), ImapResult::SelectFailed);
+    EXPECT_EQ(RetrieveMessage(session.imap, "Elsewhere", 7, &message, false), ImapResult::UnknownFolder);
+    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 0, &message, false), ImapResult::NotReady);
+    EXPECT_EQ(RetrieveMessage(session.imap, "", 7, &message, false), ImapResult::NotReady);
+    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 7, nullptr, false), ImapResult::NotReady);
+    EXPECT_EQ(Retrieve(6), kFetchFailed);
 }
 
-TEST_F(RetrievalTest, LargeMixedMessageIsRebuiltFromItsFirstTextPart) {
-    ScriptMixed(9, 90000);
-    Fetch(9, "BODY[1.MIME]", kPdfMime);
-    Fetch(9, "BODY[2.MIME]", kTextMime);
-    Fetch(9, "BODY[2]", "The text part.\r\nSecond line.\r\n");
-    LogOn({.attachments = 1, .maxMessageSize = 1000});
-    ASSERT_EQ(Retrieve(9), ImapResult::Ok);
-    Verify();
-    EXPECT_EQ(message.wholeMessage, 0);
-    EXPECT_EQ(Text(message.header.subject), "Mixed");
-    EXPECT_EQ(message.plainPart.body.Find("The text part."), 0) << scripted::Printable(message.plainPart.body.str());
-    EXPECT_GT(message.plainPart.body.Find("Second line."), 0);
-    EXPECT_EQ(message.attachmentCount, 0);
-}
-
-TEST_F(RetrievalTest, LargeSinglePartMessageIsStillFetchedWhole) {
+// Without attachments, or above the size limit, a message is fetched whole unless it is
+// multipart/mixed, which is rebuilt from its parts (also after a refused type probe): an
+// alternative pair gives both texts, each cut at the line holding the tag prefix; without a text
+// part among the first four only the header is delivered.
+TEST_F(RetrievalTest, PartsPath) {
     ScriptLogon();
     Size(7, 90000);
     Fetch(7, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: text/plain\r\n\r\n");
     Fetch(7, "RFC822", kPlain);
-    LogOn({.attachments = 1, .maxMessageSize = 1000});
-    ASSERT_EQ(Retrieve(7), ImapResult::Ok);
-    Verify();
-    EXPECT_EQ(message.wholeMessage, 1);
-    EXPECT_NE(message.plainPart.body.Find("Last line."), -1);
-}
-
-// On the parts path an answer ends at the line holding the tag prefix.
-TEST_F(RetrievalTest, AlternativePairIsRebuiltWithBothTextsAndCutAtTheTagPrefix) {
-    ScriptMixed(4, 500);
+    Size(4, 500);
+    Fetch(4, "BODY[HEADER.FIELDS (Content-Type)]", kMixedType);
+    Fetch(4, "BODY[HEADER]", kMixedHeader);
     Fetch(4, "BODY[1.MIME]", "Content-Type: multipart/alternative; boundary=\"zzALTzz\"\r\n\r\n");
     Fetch(4, "BODY[1.1.MIME]", kTextMime);
     Fetch(4, "BODY[1.1]", "Plain words.\r\nThen AEG here.\r\nLost line.\r\n");
     Fetch(4, "BODY[1.2.MIME]", "Content-Type: text/html\r\n\r\n");
     Fetch(4, "BODY[1.2]", "<p>Html words.</p>\r\n");
-    LogOn({.attachments = 0});
-    ASSERT_EQ(Retrieve(4), ImapResult::Ok);
-    Verify();
-    EXPECT_EQ(message.wholeMessage, 0);
-    EXPECT_EQ(message.plainPart.body.Find("Plain words."), 0);
-    for (const char* gone : {"AEG", "Lost line.", "Html"}) EXPECT_EQ(message.plainPart.body.Find(gone), -1) << gone;
-    EXPECT_EQ(message.htmlPart.body.Find("<p>Html words.</p>"), 0);
-}
-
-TEST_F(RetrievalTest, WithoutTextPartAmongTheFirstFourOnlyTheHeaderIsDelivered) {
-    ScriptLogon();
     Size(5, 500);
     Cmd("UID FETCH 5 BODY[HEADER.FIELDS (Content-Type)]", "", "NO Fetch refused.");
     Fetch(5, "BODY[HEADER]", kMixedHeader);
     for (int n = 1; n <= 4; ++n) Fetch(5, "BODY[" + std::to_string(n) + ".MIME]", kPdfMime);
-    LogOn({.attachments = 0});
+    LogOn({.attachments = 0, .maxMessageSize = 1000});
+    ASSERT_EQ(Retrieve(7), ImapResult::Ok);
+    EXPECT_EQ(message.wholeMessage, 1);
+    EXPECT_NE(message.plainPart.body.Find("Last line."), -1);
+
+    ASSERT_EQ(Retrieve(4), ImapResult::Ok);
+    EXPECT_EQ(message.wholeMessage, 0);
+    EXPECT_EQ(message.plainPart.body.Find("Plain words."), 0);
+    for (const char* gone : {"AEG", "Lost line.", "Html"}) EXPECT_EQ(message.plainPart.body.Find(gone), -1) << gone;
+    EXPECT_EQ(message.htmlPart.body.Find("<p>Html words.</p>"), 0);
+
     ASSERT_EQ(Retrieve(5), ImapResult::Ok);
-    Verify();
     EXPECT_EQ(message.wholeMessage, 0);
     EXPECT_EQ(Text(message.header.subject), "Mixed");
     EXPECT_TRUE(message.plainPart.body.IsEmpty());
     EXPECT_TRUE(message.htmlPart.body.IsEmpty());
 }
 
-TEST_F(RetrievalTest, TwelveAttachmentsDeliverTheFirstTen) {
-    std::vector<Attachment> files;
-    for (int i = 1; i <= 12; ++i)
-        files.push_back({"f" + std::to_string(i) + ".txt", "body of f" + std::to_string(i) + "."});
-    ScriptLogon();
-    Whole(8, MessageWith(files));
-    LogOn();
-    ASSERT_EQ(Retrieve(8), ImapResult::Ok);
-    Verify();
-    ASSERT_EQ(message.attachmentCount, 10);
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(Text(message.attachments[i].fileName), files[i].name);
-        EXPECT_NE(message.attachments[i].body.Find(files[i].body.c_str()), -1);
-    }
-}
-
-TEST_F(RetrievalTest, RefusedSelectAndFetchGiveTheirCodes) {
-    ScriptLogon("");
-    Cmd("SELECT \"Work\"", "", "NO No such mailbox.");
-    Select();
-    Size(7, 100);
-    Cmd("UID FETCH 7 RFC822", "", "NO Message gone.");
-    LogOn();
-    EXPECT_EQ(RetrieveMessage(session.imap, "Work", 7, &message, false), ImapResult::SelectFailed);
-    EXPECT_EQ(RetrieveMessage(session.imap, "Elsewhere", 7, &message, false), ImapResult::UnknownFolder);
-    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 0, &message, false), ImapResult::NotReady);
-    EXPECT_EQ(RetrieveMessage(session.imap, "", 7, &message, false), ImapResult::NotReady);
-    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 7, nullptr, false), ImapResult::NotReady);
-    EXPECT_EQ(Retrieve(7), kFetchFailed);
-    Verify();
-}
-
 TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
-    struct Case {
-        const char* name;
-        const char* text;
-        bool first, tagged;
-        const char* result;
-    };
-    const Case cases[] = {
+    // Case, text, whether the first and the tagged line go, what is left.
+    const std::tuple<const char*, const char*, bool, bool, const char*> cases[] = {
         {"both", "* 1 FETCH (BODY[1] {6}\r\nbody\r\n)\r\nAEG9 OK done\r\n", true, true, "body\r\n"},
         {"first only", "* 1 FETCH (BODY[1] {6}\r\nbody\r\n)\r\nAEG9 OK\r\n", true, false, "body\r\n)\r\nAEG9 OK\r\n"},
         {"tagged only", "* 1 FETCH {6}\r\nbody\r\n)\r\nAEG9 OK\r\n", false, true, "* 1 FETCH {6}\r\nbody\r\n"},
@@ -168,10 +128,10 @@ TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
          ""},
         {"literal longer than the text", "* 1 FETCH {99}\r\nbody)\r\nAEG4 OK\r\n", true, true, ""},
     };
-    for (const Case& c : cases) {
-        CString text(c.text);
-        StripFetchFraming(text, c.first, c.tagged);
-        EXPECT_EQ(scripted::Printable(text.str()), scripted::Printable(c.result)) << c.name;
+    for (const auto& [name, given, first, tagged, result] : cases) {
+        CString text(given);
+        StripFetchFraming(text, first, tagged);
+        EXPECT_EQ(scripted::Printable(text.str()), scripted::Printable(result)) << name;
     }
 }
 

@@ -12,19 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "conversation.h"
+#include "host_records.h"
 #include "host_string.h"
-#include "hostkit.h"
-#include "net/transport_waits.h"
 #include "private_temp_dir.h"
-#include "scripted_server.h"
 #include "session/folder_list.h"
 #include "session/imap_session.h"
-
-inline std::string CrLf(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
-    return text;
-}
 
 // The untagged answer of a FETCH that carries one literal.
 inline std::string FetchAnswer(uint32_t uid, const std::string& item, const std::string& literal) {
@@ -60,25 +53,21 @@ struct LogonOptions {
     uint32_t flags = 0;  // 2: verbose
 };
 
-class SessionScript : public ::testing::Test {
+class SessionScript : public scripted::Conversation {
 protected:
-    void SetUp() override {
-        testing_hooks::OverrideTransportWaits({std::chrono::milliseconds(3000), std::chrono::milliseconds(150)});
-        HostKit_Clear();
+    SessionScript() {
         setenv("TZ", "UTC0", 1);
         tzset();
     }
     void TearDown() override {
-        if (!verified) server.Finish(std::chrono::milliseconds(0));
+        Conversation::TearDown();
         session.Reset();
-        testing_hooks::RestoreTransportWaits();
     }
 
     // One command with the next tag; `untagged` is the answer before the tagged status line.
     void Cmd(const std::string& command, const std::string& untagged = "", const std::string& status = "OK Done.") {
         const std::string tag = "AEG" + std::to_string(++m_tag);
         server.Exchange(tag + " " + command + "\r\n", untagged + tag + " " + status + "\r\n");
-        expected += tag + " " + command + "\r\n";
     }
     // UID FETCH of one item, answered with a literal under the item's name in capitals.
     void Fetch(uint32_t uid, const std::string& item, const std::string& literal) {
@@ -120,47 +109,10 @@ protected:
         ASSERT_EQ(session.Logon(&params, options.flags), 0);
         ASSERT_EQ(session.imapConnected, 1);
     }
-    void Verify() {
-        verified = true;
-        const scripted::Outcome outcome = server.Finish();
-        EXPECT_TRUE(outcome.ok) << outcome.failure;
-        EXPECT_EQ(scripted::Printable(outcome.received), scripted::Printable(expected));
-    }
-    std::vector<std::string> LogLines(const std::string& prefix = "") const {
-        std::vector<std::string> lines;
-        for (int i = 0; i < HostKit_CallCount(); ++i) {
-            const HostKitCall* call = HostKit_Call(i);
-            if (std::string(call->function) == "MLOGAdd" && std::string(call->text).rfind(prefix, 0) == 0)
-                lines.push_back(call->text);
-        }
-        return lines;
-    }
-
     PrivateTempDir temp;
-    scripted::Server server;
     ImapSession session;
-    std::string expected;
-    bool verified = false;
     HostString empty{""}, host{"127.0.0.1"}, user{"bob"}, password{"secret"};
 
 private:
     int m_tag = 0;
 };
-
-// The four id bytes of a UID, as the host hands them back.
-struct UidRef {
-    explicit UidRef(uint32_t uid)
-        : bytes{static_cast<uint8_t>(uid), static_cast<uint8_t>(uid >> 8), static_cast<uint8_t>(uid >> 16),
-                static_cast<uint8_t>(uid >> 24)},
-          ref{4, bytes} {}
-    uint8_t bytes[4];
-    MessageIdRef ref;
-};
-
-inline uint32_t RecordUid(const MailMsg* record) {
-    return record->idLength == 4 ? (record->id[0] | record->id[1] << 8 | record->id[2] << 16 |
-                                    static_cast<uint32_t>(record->id[3]) << 24)
-                                 : 0;
-}
-
-inline std::string Text(const char* text) { return text ? text : ""; }
