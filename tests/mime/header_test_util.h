@@ -12,13 +12,9 @@
 #include "platform/line_array.h"
 
 // Message text written with LF line ends, as the server sends it: with CR LF.
-inline std::string Crlf(const std::string& text) {
-    std::string out;
-    for (char ch : text) {
-        if (ch == '\n') out += '\r';
-        out += ch;
-    }
-    return out;
+inline std::string Crlf(std::string text) {
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.insert(at, 1, '\r');
+    return text;
 }
 
 inline LineArray LinesOf(const std::string& text) {
