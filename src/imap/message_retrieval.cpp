@@ -163,8 +163,9 @@ void StripFetchFraming(CString& text, bool first, bool tagged) {
         // its last character ("last line)"). What follows the literal goes first, so that last
         // line survives; where the literal does end with CR LF this is the cut below.
         if (literalEnd != std::string::npos) s.resize(literalEnd);
-        const size_t at = s.find("AEG");
-        if (at == std::string::npos) return;
+        const int found = text.Find("AEG");
+        if (found < 0) return;
+        const size_t at = static_cast<size_t>(found);
         if (at <= 2) {
             s.clear();
             return;

@@ -1,10 +1,15 @@
 #include "platform/cstring.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string_view>
 
 namespace {
+// Below this, preparing a skip table costs more than it saves.
+constexpr size_t kSkipSearchFrom = 4096;
 bool InSet(char ch, const char* set) { return set && ch != '\0' && std::strchr(set, ch) != nullptr; }
 bool IsSpace(char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
 }  // namespace
@@ -20,7 +25,16 @@ int CString::Find(const char* sub, int start) const {
     if (!sub) return -1;
     if (start < 0) start = 0;
     if (static_cast<size_t>(start) > m_s.size()) return -1;
-    size_t pos = m_s.find(sub, static_cast<size_t>(start));
+    const std::string_view needle(sub);
+    // Long texts (whole responses, message bodies) are searched with skips: the library's search
+    // stops at every occurrence of the needle's first byte, which in a body of "AAAA..." lines
+    // searched for a tag "AEG..." is every byte.
+    if (m_s.size() - static_cast<size_t>(start) >= kSkipSearchFrom && needle.size() >= 2) {
+        const auto begin = m_s.begin() + start;
+        const auto hit = std::search(begin, m_s.end(), std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+        return hit == m_s.end() ? -1 : static_cast<int>(hit - m_s.begin());
+    }
+    size_t pos = m_s.find(needle, static_cast<size_t>(start));
     return pos == std::string::npos ? -1 : static_cast<int>(pos);
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/cstring.h"
 
 // The algorithms lean on the class library's clamping rules; these are the ones that bite.
@@ -26,6 +28,16 @@ TEST(CStringTest, SearchesAnswerMinusOneWhenAbsent) {
     EXPECT_EQ(s.Find("", 6), 6);
     EXPECT_EQ(s.ReverseFind(','), 4);
     EXPECT_EQ(s.ReverseFind('x'), -1);
+
+    // Long texts take the skip search: same answers, first occurrence, start honoured.
+    std::string body(10000, 'A');
+    body += "AEG7 OK AEG7";
+    const CString big(body);
+    EXPECT_EQ(big.Find("AEG7"), 10000);
+    EXPECT_EQ(big.Find("AEG7", 10001), 10008);
+    EXPECT_EQ(big.Find("AEG8"), -1);
+    EXPECT_EQ(big.Find("AA", 9990), 9990);
+    EXPECT_EQ(big.Find("G7", 10011), -1);
 }
 
 TEST(CStringTest, EditingOperations) {
