@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "imap/imap_client.h"
@@ -136,8 +137,9 @@ void SearchWork(ImapClient& client) {
 void FetchWork(ImapClient& client) {
     CString response;
     client.Execute("UID FETCH 1 BODY.PEEK[]", response);
+    // The text moves into its lines, as a message retrieval does.
     LineArray lines;
-    g_lines = static_cast<size_t>(client.SplitResponseLines(response, lines));
+    g_lines = static_cast<size_t>(client.SplitResponseLines(std::move(response), lines));
 }
 
 }  // namespace
