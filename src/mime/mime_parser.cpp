@@ -80,7 +80,8 @@ bool MimeParser::Parse(int start, int end, const LineArray& lines, bool decodeQu
         }
     }
     // Bodies may have changed: the duplicate index is of no further use.
-    m_attachmentIndex.clear();
+    m_attachmentGroups.clear();
+    m_attachmentsByHash.clear();
     return true;
 }
 

@@ -77,15 +77,17 @@ private:
     const LineArray* m_lines = nullptr;
     std::vector<std::unique_ptr<MimePart>> m_owned;
     int m_depth = 0;
-    // Attachments by a key of their type, boundary, body length and body ends, so the duplicate
-    // test does not walk the list; a body is hashed whole only once its key is shared.
-    struct IndexedAttachment {
-        const MimePart* part;
-        mutable size_t bodyHash;
-        mutable bool hashed;
+    // Attachments by a cheap key (type, boundary, body length and ends), so the duplicate test
+    // does not walk the list. Bodies are hashed whole only under a key that two attachments
+    // share; from then on that key's attachments are found by whole hash.
+    struct AttachmentGroup {
+        bool hashed = false;
+        const MimePart* first = nullptr;  // most keys have one attachment: no list for them
+        std::vector<const MimePart*> more;
     };
     const MimePart* m_firstAttachment = nullptr;
-    std::unordered_multimap<size_t, IndexedAttachment> m_attachmentIndex;
+    mutable std::unordered_map<size_t, AttachmentGroup> m_attachmentGroups;
+    mutable std::unordered_multimap<size_t, const MimePart*> m_attachmentsByHash;
     // Forward searches for the next empty line repeat; the last answer covers later queries.
     mutable int m_emptyFrom = -1;
     mutable int m_emptyAt = -1;

@@ -44,19 +44,19 @@ MimePart* MimeParser::NextAttachment(const MimePartList::Node*& cursor) const {
 
 bool MimeParser::IsDuplicateAttachment(const MimePart& part) const {
     if (m_firstAttachment == nullptr || !(m_firstAttachment->disposition == "attachment")) return false;
-    const auto [first, last] = m_attachmentIndex.equal_range(AttachmentKey(part));
-    if (first == last) return false;
-    // Bodies that share a key are told apart by whole hashes, each body hashed at most once.
-    const size_t bodyHash = BodyHash(part);
+    const auto group = m_attachmentGroups.find(AttachmentKey(part));
+    if (group == m_attachmentGroups.end()) return false;
+    // The key is shared now: its attachments move to the whole-hash index, each hashed once.
+    if (!group->second.hashed) {
+        AttachmentGroup& shared = group->second;
+        if (shared.first) m_attachmentsByHash.emplace(BodyHash(*shared.first), shared.first);
+        for (const MimePart* listed : shared.more) m_attachmentsByHash.emplace(BodyHash(*listed), listed);
+        shared = AttachmentGroup{true, nullptr, {}};
+    }
+    const auto [first, last] = m_attachmentsByHash.equal_range(BodyHash(part));
     for (auto it = first; it != last; ++it) {
-        const IndexedAttachment& entry = it->second;
-        if (!entry.hashed) {
-            entry.bodyHash = BodyHash(*entry.part);
-            entry.hashed = true;
-        }
-        const MimePart& listed = *entry.part;
-        if (entry.bodyHash == bodyHash && listed.contentType == part.contentType &&
-            listed.boundary == part.boundary && listed.body == part.body)
+        const MimePart& listed = *it->second;
+        if (listed.contentType == part.contentType && listed.boundary == part.boundary && listed.body == part.body)
             return true;
     }
     return false;
@@ -68,7 +68,13 @@ void MimeParser::AppendPart(std::unique_ptr<MimePart> part) {
     m_parts.Append(raw);
     if (IsAttachmentPart(*raw)) {
         if (m_firstAttachment == nullptr) m_firstAttachment = raw;
-        m_attachmentIndex.emplace(AttachmentKey(*raw), IndexedAttachment{raw, 0, false});
+        AttachmentGroup& group = m_attachmentGroups[AttachmentKey(*raw)];
+        if (group.hashed)
+            m_attachmentsByHash.emplace(BodyHash(*raw), raw);
+        else if (group.first == nullptr)
+            group.first = raw;
+        else
+            group.more.push_back(raw);
     }
 }
 

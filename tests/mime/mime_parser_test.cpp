@@ -72,6 +72,15 @@ TEST(MimeParserTest, DuplicateAttachmentsOnlyWhenTheFirstIsExactlyAttachment) {
              {"Content-Type: image/png\nContent-Disposition: attachment; filename=\"b.png\"", "OTHER\n"}}));
         EXPECT_EQ(m.Attachments(), c.names) << c.disposition;
     }
+    // Long bodies of one length with the same ends differ only in the middle: both stay, and a
+    // later copy of either is still found.
+    const std::string ends(100, 'x');
+    const std::string head = "Content-Type: image/png\nContent-Disposition: attachment; filename=";
+    Parsed m(Mixed("==dup-long==", {{head + "\"1.png\"", ends + "1" + ends + "\n"},
+                                    {head + "\"2.png\"", ends + "2" + ends + "\n"},
+                                    {head + "\"3.png\"", ends + "2" + ends + "\n"},
+                                    {head + "\"4.png\"", ends + "1" + ends + "\n"}}));
+    EXPECT_EQ(m.Attachments(), (Names{"1.png", "2.png"}));
 }
 
 TEST(MimeParserTest, SinglePartMessages) {
