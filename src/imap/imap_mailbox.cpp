@@ -1,4 +1,5 @@
 #include <cstring>
+#include <utility>
 
 #include "imap/imap_client.h"
 #include "imap/imap_response_parse.h"
@@ -11,7 +12,7 @@ bool ImapClient::SelectFolder(const char* name) {
     if (!Execute(command, response)) return false;
     LineArray lines;
     // Only an answer with untagged lines changes the selection.
-    if (SplitResponseLines(response, lines) > 0) {
+    if (SplitResponseLines(std::move(response), lines) > 0) {
         m_selectedFolder = name;
         ParseExistsCount(lines, m_selectedCount);  // without an EXISTS line the count stays
     }
@@ -32,7 +33,7 @@ bool ImapClient::LoadFolderList() {
     const bool ok = Execute(command, response);
     if (ok) {
         LineArray lines;
-        SplitResponseLines(response, lines);
+        SplitResponseLines(std::move(response), lines);
         CString name;
         for (const std::string_view line : lines)
             if (ParseListName(CString(line), name)) m_folders.Add(name);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "imap/imap_client.h"
 #include "imap/imap_response_parse.h"
@@ -38,7 +39,7 @@ ImapResult ImapClient::GetMessageUids(const char* folder, std::vector<uint32_t>&
     if (!Execute(command, response)) return SearchFallback(uids, count);
 
     LineArray lines;
-    if (SplitResponseLines(response, lines) == 0) {
+    if (SplitResponseLines(std::move(response), lines) == 0) {
         uids.clear();
         return ImapResult::NoUids;
     }
