@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "zone_guard.h"
+#include "../support/test_kit.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "../smtp/scoped_temp_dir.h"
+#include "../support/test_kit.h"
 #include "host_string.h"
 #include "loaded_plugin.h"
 
@@ -148,14 +148,14 @@ TEST_F(ExportsTest, ReleaseExports) {
     EXPECT_EQ(freeMsgs(new MailMsg*[2]{reinterpret_cast<MailMsg*>(16), nullptr}, -1), 0);
     EXPECT_EQ(freeFolders(new FolderEntry*[1]{reinterpret_cast<FolderEntry*>(16)}, -5), 0);
 
-    ScopedTempDir dir;
+    TempDir dir;
     list = new AttachmentList{};
     list->count = 2;
     for (int i = 0; i < 3; ++i)
         std::snprintf(list->path[i], sizeof list->path[i], "%s", dir.Write("file" + std::to_string(i), "x").c_str());
     EXPECT_EQ(freeAttachment(&list), 0);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(access((dir.Path() + "/file" + std::to_string(i)).c_str(), F_OK) == 0, i == 2) << "file" << i;
+        EXPECT_EQ(access((dir.path + "/file" + std::to_string(i)).c_str(), F_OK) == 0, i == 2) << "file" << i;
 }
 
 // "IMAP Login" comes first only with verbose logging and a log text. The language library is

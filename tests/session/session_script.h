@@ -13,9 +13,8 @@
 #include <vector>
 
 #include "conversation.h"
-#include "host_records.h"
 #include "host_string.h"
-#include "private_temp_dir.h"
+#include "../support/test_kit.h"
 #include "session/folder_list.h"
 #include "session/imap_session.h"
 
@@ -109,7 +108,7 @@ protected:
         ASSERT_EQ(session.Logon(&params, options.flags), 0);
         ASSERT_EQ(session.imapConnected, 1);
     }
-    PrivateTempDir temp;
+    TempDir temp{true};
     ImapSession session;
     HostString empty{""}, host{"127.0.0.1"}, user{"bob"}, password{"secret"};
 
