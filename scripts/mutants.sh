@@ -46,7 +46,8 @@ cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 build_and_test() {
     cmake --build "$build" -j "$jobs" --target "${targets[@]}" >"$work/build.log" 2>&1 || return 2
-    timeout "$limit" ctest --test-dir "$build" -LE integration --stop-on-failure -j "$jobs" --timeout 120 \
+    # Programs not built here (the integration ones) show as "<name>_NOT_BUILT" entries.
+    timeout "$limit" ctest --test-dir "$build" -LE integration -E '_NOT_BUILT$' --stop-on-failure -j "$jobs" --timeout 120 \
         >"$work/test.log" 2>&1 || return 1
     return 0
 }
