@@ -30,19 +30,15 @@ struct Attachment {
     bool base64 = false;
 };
 
-// A multipart/mixed message with a text part and the given attachments.
+// A multipart/mixed message with a text part and the given attachments, with CR LF line ends.
 inline std::string MessageWith(const std::vector<Attachment>& attachments) {
-    std::vector<std::string> lines = {"From: a@example.test", "Subject: Files",
-                                      "Content-Type: multipart/mixed; boundary=\"zzBzz\"", "", "--zzBzz",
-                                      "Content-Type: text/plain", "", "See the files.", ""};
-    for (const Attachment& a : attachments) {
-        lines.insert(lines.end(), {"--zzBzz", "Content-Type: application/octet-stream; name=\"" + a.name + "\"",
-                                   "Content-Disposition: attachment; filename=\"" + a.name + "\""});
-        if (a.base64) lines.push_back("Content-Transfer-Encoding: base64");
-        lines.insert(lines.end(), {"", a.body, ""});
-    }
-    lines.push_back("--zzBzz--");
-    return CrLf(lines);
+    std::vector<std::pair<std::string, std::string>> parts = {{"Content-Type: text/plain", "See the files.\n\n"}};
+    for (const Attachment& a : attachments)
+        parts.push_back({"Content-Type: application/octet-stream; name=\"" + a.name +
+                             "\"\nContent-Disposition: attachment; filename=\"" + a.name + "\"" +
+                             (a.base64 ? "\nContent-Transfer-Encoding: base64" : ""),
+                         a.body + "\n\n"});
+    return Crlf("From: a@example.test\nSubject: Files\n" + Mixed("zzBzz", parts));
 }
 
 struct LogonOptions {

@@ -30,6 +30,14 @@ inline std::string Crlf(std::string text) {
     return text;
 }
 
+// A multipart/mixed text: each part is its header lines and body, separated by a blank line.
+inline std::string Mixed(const std::string& b, const std::vector<std::pair<std::string, std::string>>& parts,
+                         bool close = true) {
+    std::string text = "Content-Type: multipart/mixed; boundary=\"" + b + "\"\n\n";
+    for (const auto& [headers, body] : parts) text += "--" + b + "\n" + headers + "\n\n" + body;
+    return close ? text + "--" + b + "--\n" : text;
+}
+
 // The four id bytes of a UID, as the host hands them back.
 struct UidRef {
     explicit UidRef(uint32_t uid)
