@@ -56,7 +56,16 @@ protected:
     }
     void TearDown() override {
         Conversation::TearDown();
+        for (MailMsg* record : taken) FreeMailMsgRecord(record);
         session.Reset();
+    }
+    // GetMsg of one UID; the record (or null) stays owned by the fixture.
+    MailMsg* Get(uint32_t uid, FolderRef folder = nullptr) {
+        const UidRef id(uid);
+        MailMsg* record = nullptr;
+        EXPECT_EQ(session.GetMsg(folder, &id.ref, &record), 0);
+        if (record) taken.push_back(record);
+        return record;
     }
 
     // One command with the next tag; `untagged` is the answer before the tagged status line.
@@ -106,6 +115,7 @@ protected:
     }
     TempDir temp{true};
     ImapSession session;
+    std::vector<MailMsg*> taken;
     HostString empty{""}, host{"127.0.0.1"}, user{"bob"}, password{"secret"};
 
 private:
