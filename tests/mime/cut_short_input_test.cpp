@@ -51,4 +51,23 @@ TEST(CutShortInputTest, PartEndingWhereItBeganEndsTheWalk) {
     EXPECT_EQ(later.Bodies(), Names{"preamble\n"});
 }
 
+TEST(CutShortInputTest, ForwardedHeaderReadStaysInItsRange) {
+    // The enclosing boundary closes the forwarded part before its blank line: the embedded
+    // message's range is empty, and the header after the blank line lies outside it.
+    Parsed m("Subject: Outer\n" + Mixed("cut10", {{"Content-Type: text/plain", "Outer.\n"}}, false) +
+             "--cut10\nContent-Type: message/rfc822\nFrom: inner@y\n--cut10--\n\nSubject: outside\nmore\n");
+    EXPECT_EQ(m.Bodies(),
+              Names{"Outer.\n\r\n\r\nDate: \r\nFrom: \r\nTo: \r\ncc: \r\nSubject: \r\n\r\n"});
+    EXPECT_EQ(m.parser.HeaderFields().subject, "Outer");
+
+    // The same at the header reader itself: a range starting past its end reads nothing.
+    const LineArray lines = LinesOf("Subject: outside\r\nTo: t@x\r\n");
+    MimeHeaderBlock block;
+    int position = 1;
+    ParseHeaders(position, lines, 0, block);
+    EXPECT_EQ(block.subject, "");
+    EXPECT_EQ(block.to, "");
+    EXPECT_EQ(position, 1);
+}
+
 }  // namespace
