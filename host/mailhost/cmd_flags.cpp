@@ -10,10 +10,10 @@
 
 namespace {
 
-// The UIDs among the arguments from `first` up to `end` (counted from the back when negative).
-bool Uids(Context& c, size_t first, int end, std::vector<uint32_t>& uids) {
+// The UIDs among the arguments, from `first` up to the last but `dropAtEnd`.
+bool Uids(Context& c, size_t first, size_t dropAtEnd, std::vector<uint32_t>& uids) {
     const auto& a = c.line.arguments;
-    const size_t last = end < 0 ? a.size() + end : static_cast<size_t>(end);
+    const size_t last = a.size() - dropAtEnd;
     for (size_t i = first; i < last; ++i) {
         const uint32_t uid = ParseUid(c, a[i]);
         if (!uid) return false;
@@ -59,7 +59,7 @@ int Transfer(Context& c, bool expunge) {
     const std::string& folder = c.line.arguments.front();
     const std::string& target = c.line.arguments.back();
     std::vector<uint32_t> uids;
-    if (!Uids(c, 1, -1, uids)) return kExitUsage;
+    if (!Uids(c, 1, 1, uids)) return kExitUsage;
     if (!RequireUids(c, folder, uids)) return kExitFailed;
     int status = kExitOk;
     for (const uint32_t uid : uids) {
