@@ -59,8 +59,8 @@ public:
         if (!s.listed) {
             line += "not listed";
         } else {
-            line += std::to_string(s.messages) + (s.messages == 1 ? " message, " : " messages, ") + FormatSize(s.bytes) + " in " +
-                    Fixed(s.seconds) + " s (" + Rate(s.bytes, s.seconds) + ")";
+            line += std::to_string(s.messages) + (s.messages == 1 ? " message, " : " messages, ") +
+                    FormatSize(s.bytes) + " in " + Fixed(s.seconds) + " s (" + Rate(s.bytes, s.seconds) + ")";
             if (s.partial) line += ", " + std::to_string(s.partial) + " partial";
             if (s.failed) line += ", " + std::to_string(s.failed) + " failed";
         }

@@ -30,12 +30,13 @@ const std::vector<Command>& Commands() {
          Command::kImap,
          RunFolders},
         {"folder",
-         "create NAME | rename OLD NEW | delete NAME",
+         "create|rename|delete NAME [NEW]",
          "create, rename or delete a folder",
-         "create: IMAP4AddFolder (creates and subscribes). rename: IMAP4RenameFolder. delete:\n"
-         "IMAP4DeleteFolder, which deletes the folder with its messages; with --move-to the messages\n"
-         "are moved first (IMAP4CopyMessage each, IMAP4Commit), and nothing is deleted unless every\n"
-         "one of them was copied.",
+         "folder create NAME: IMAP4AddFolder (creates and subscribes).\n"
+         "folder rename OLD NEW: IMAP4RenameFolder.\n"
+         "folder delete NAME: IMAP4DeleteFolder, which deletes the folder with its messages; with\n"
+         "--move-to the messages are moved first (IMAP4CopyMessage each, IMAP4Commit), and nothing is\n"
+         "deleted unless every one of them was copied.",
          {{"--move-to", "FOLDER", "delete: move the folder's messages into FOLDER first"}},
          2,
          3,
@@ -90,7 +91,7 @@ const std::vector<Command>& Commands() {
          Command::kImap,
          RunAttachments},
         {"send",
-         "",
+         "--to ADDRESS [options]",
          "send a message over SMTP and confirm its copy in the sent-mail folder",
          "SendMsg with a message record built here; the module sends it over SMTP (AUTH LOGIN unless\n"
          "--no-smtp-auth) and files the sent text in --sent-folder. mailhost then looks for that copy\n"
@@ -102,7 +103,7 @@ const std::vector<Command>& Commands() {
           {"--bcc", "ADDRESS", "blind copy recipient (repeatable)"},
           {"--subject", "TEXT", "subject"},
           {"--body", "FILE", "body text from FILE, or - for standard input (the default when piped)"},
-          {"--attach", "FILE", "attach FILE (repeatable, at most 10)"}},
+          {"--attach", "FILE", "attach FILE (repeatable)"}},
          0,
          0,
          Command::kImapAndSmtp,

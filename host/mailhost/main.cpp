@@ -22,7 +22,7 @@ std::string GeneralHelp() {
         "more.\n\ncommands:\n";
     for (const Command& c : Commands()) {
         std::string left = std::string("  ") + c.name + " " + c.usage;
-        left.resize(std::max<size_t>(left.size() + 2, 40), ' ');
+        left.resize(std::max<size_t>(left.size() + 2, 42), ' ');
         text += left + c.summary + "\n";
     }
     return text + "\noptions (before or after the command):\n" + OptionHelp(GlobalOptionSpecs()) + "\n" +
