@@ -66,7 +66,7 @@ alice send -v --display-name "Alice Example" --from alice@example.test --to bob@
 background+=($!)
 
 step "mailhost get INBOX 7: the partially fetched message, now whole (no size limit)"
-alice get INBOX 7 | head -n 12
+alice get INBOX 7
 step "mailhost move INBOX 1 Work, mark-read INBOX 6, list Work"
 alice move INBOX 1 Work
 alice mark-read INBOX 6
