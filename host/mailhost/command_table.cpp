@@ -3,7 +3,7 @@
 
 namespace {
 
-const OptionSpec kOut{"--out", "DIR", "write the message files into DIR"};
+const OptionInfo kOut{"--out", "DIR", "write the message files into DIR"};
 
 }  // namespace
 

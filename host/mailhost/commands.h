@@ -32,7 +32,7 @@ struct Command {
     const char* usage;    // arguments after the name
     const char* summary;  // one line
     const char* details;  // what the command calls, and how it behaves
-    std::vector<OptionSpec> options;
+    std::vector<OptionInfo> options;
     size_t minArguments, maxArguments;
     enum Logon { kNoLogon, kImap, kImapAndSmtp } logon;
     int (*run)(Context&);

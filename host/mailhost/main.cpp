@@ -25,7 +25,7 @@ std::string GeneralHelp() {
         left.resize(std::max<size_t>(left.size() + 2, 42), ' ');
         text += left + c.summary + "\n";
     }
-    return text + "\noptions (before or after the command):\n" + OptionHelp(GlobalOptionSpecs()) + "\n" +
+    return text + "\noptions (before or after the command):\n" + OptionHelp(GlobalOptionList()) + "\n" +
            kExitHelp;
 }
 
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     GlobalOptions options;
     CommandLine line;
     std::string error;
-    const bool parsed = ParseCommandLine(argc, argv, command ? command->options : std::vector<OptionSpec>{},
+    const bool parsed = ParseCommandLine(argc, argv, command ? command->options : std::vector<OptionInfo>{},
                                          options, line, error);
     if (options.help || word.empty()) {
         std::fputs(command ? CommandHelp(*command).c_str() : GeneralHelp().c_str(),

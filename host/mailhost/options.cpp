@@ -5,7 +5,7 @@
 
 namespace {
 
-const std::vector<OptionSpec> kGlobal = {
+const std::vector<OptionInfo> kGlobal = {
     {"--server", "HOST", "IMAP server (default 127.0.0.1); also the SMTP server"},
     {"--imap-port", "N", "IMAP port (default 143)"},
     {"--smtp-server", "HOST", "SMTP server when it is another host"},
@@ -30,9 +30,9 @@ const std::vector<OptionSpec> kGlobal = {
     {"--help", nullptr, "this help; with a command, the command's help"},
 };
 
-const OptionSpec* Find(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& spec : specs)
-        if (name == spec.name) return &spec;
+const OptionInfo* Find(const std::vector<OptionInfo>& known, const std::string& name) {
+    for (const OptionInfo& info : known)
+        if (name == info.name) return &info;
     return nullptr;
 }
 
@@ -95,15 +95,15 @@ const std::vector<std::string>& CommandLine::Values(const std::string& name) con
     return it == options.end() ? none : it->second;
 }
 
-const std::vector<OptionSpec>& GlobalOptionSpecs() { return kGlobal; }
+const std::vector<OptionInfo>& GlobalOptionList() { return kGlobal; }
 
 std::string FindCommand(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--") return i + 1 < argc ? argv[i + 1] : "";
         if (arg.size() > 1 && arg[0] == '-') {
-            const OptionSpec* spec = Find(kGlobal, arg.substr(0, arg.find('=')));
-            if (spec && spec->valueName && arg.find('=') == std::string::npos) ++i;
+            const OptionInfo* info = Find(kGlobal, arg.substr(0, arg.find('=')));
+            if (info && info->valueName && arg.find('=') == std::string::npos) ++i;
             continue;
         }
         return arg;
@@ -111,7 +111,7 @@ std::string FindCommand(int argc, char** argv) {
     return "";
 }
 
-bool ParseCommandLine(int argc, char** argv, const std::vector<OptionSpec>& commandOptions,
+bool ParseCommandLine(int argc, char** argv, const std::vector<OptionInfo>& commandOptions,
                       GlobalOptions& global, CommandLine& line, std::string& error) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -135,20 +135,20 @@ bool ParseCommandLine(int argc, char** argv, const std::vector<OptionSpec>& comm
             arg.resize(eq);
             inlineValue = true;
         }
-        const OptionSpec* spec = Find(commandOptions, arg);
-        const bool isGlobal = spec == nullptr;
-        if (isGlobal) spec = Find(kGlobal, arg);
-        if (!spec) {
+        const OptionInfo* info = Find(commandOptions, arg);
+        const bool isGlobal = info == nullptr;
+        if (isGlobal) info = Find(kGlobal, arg);
+        if (!info) {
             error = "unknown option " + arg;
             return false;
         }
-        if (spec->valueName && !inlineValue) {
+        if (info->valueName && !inlineValue) {
             if (i + 1 >= argc) {
-                error = arg + " needs a value (" + spec->valueName + ")";
+                error = arg + " needs a value (" + info->valueName + ")";
                 return false;
             }
             value = argv[++i];
-        } else if (!spec->valueName && inlineValue) {
+        } else if (!info->valueName && inlineValue) {
             error = arg + " takes no value";
             return false;
         }
@@ -168,13 +168,13 @@ bool ParseCommandLine(int argc, char** argv, const std::vector<OptionSpec>& comm
     return true;
 }
 
-std::string OptionHelp(const std::vector<OptionSpec>& specs) {
+std::string OptionHelp(const std::vector<OptionInfo>& known) {
     std::string text;
-    for (const OptionSpec& spec : specs) {
+    for (const OptionInfo& info : known) {
         std::string left =
-            std::string("  ") + spec.name + (spec.valueName ? std::string(" ") + spec.valueName : "");
+            std::string("  ") + info.name + (info.valueName ? std::string(" ") + info.valueName : "");
         left.resize(std::max<size_t>(left.size() + 2, 26), ' ');
-        text += left + spec.help + "\n";
+        text += left + info.help + "\n";
     }
     return text;
 }

@@ -30,7 +30,7 @@ struct GlobalOptions {
     bool help = false;
 };
 
-struct OptionSpec {
+struct OptionInfo {
     const char* name;       // "--to"
     const char* valueName;  // "ADDRESS"; null for a flag
     const char* help;
@@ -47,12 +47,12 @@ struct CommandLine {
     const std::vector<std::string>& Values(const std::string& name) const;
 };
 
-const std::vector<OptionSpec>& GlobalOptionSpecs();
+const std::vector<OptionInfo>& GlobalOptionList();
 
 // The command word: the first argument that is neither an option nor an option's value.
 std::string FindCommand(int argc, char** argv);
 // Parses everything; `commandOptions` are those the command accepts. False with a reason.
-bool ParseCommandLine(int argc, char** argv, const std::vector<OptionSpec>& commandOptions,
+bool ParseCommandLine(int argc, char** argv, const std::vector<OptionInfo>& commandOptions,
                       GlobalOptions& global, CommandLine& line, std::string& error);
 // The option lines of a help text, aligned.
-std::string OptionHelp(const std::vector<OptionSpec>& specs);
+std::string OptionHelp(const std::vector<OptionInfo>& known);

@@ -5,12 +5,13 @@
 
 #include "zq_mailplugin.h"
 
-#define MAILHOST_EXPORTS(X)                                                                                  \
-    X(Initialize)                                                                                            \
-    X(Uninitialize) X(Logon) X(Logoff) X(GetMsgIds) X(GetMsgHeaders) X(GetAllMsgs) X(GetMsg) X(SetMsg)       \
-        X(SendMsg) X(DeleteMsg) X(SetMsgReadStatus) X(SetMsgPriority) X(FreeMailMsg) X(GetMessageAttachment) \
-            X(FreeAttachment) X(GetFolderList) X(FreeFolderList) X(HostSupportsPartialMessages)              \
-                X(IMAP4AddFolder) X(IMAP4Append) X(IMAP4Commit) X(IMAP4CopyMessage) X(IMAP4DeleteFolder)     \
+#define MAILHOST_EXPORTS(X)                                                                              \
+    X(Initialize)                                                                                        \
+    X(Uninitialize)                                                                                      \
+    X(Logon) X(Logoff) X(GetMsgIds) X(GetMsgHeaders) X(GetAllMsgs) X(GetMsg) X(SetMsg) X(SendMsg)        \
+        X(DeleteMsg) X(SetMsgReadStatus) X(SetMsgPriority) X(FreeMailMsg) X(GetMessageAttachment)        \
+            X(FreeAttachment) X(GetFolderList) X(FreeFolderList) X(HostSupportsPartialMessages)          \
+                X(IMAP4AddFolder) X(IMAP4Append) X(IMAP4Commit) X(IMAP4CopyMessage) X(IMAP4DeleteFolder) \
                     X(IMAP4RenameFolder) X(IMAP4SelectFolder) X(IMAP4SetSeenFlag)
 
 class PluginLibrary {
