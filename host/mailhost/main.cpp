@@ -1,8 +1,5 @@
 // mailhost: a command-line message host. It loads the mail plug-in, syncs one account into a
 // directory, and shows what the plug-in logged when asked to.
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <string>
 
@@ -11,19 +8,6 @@
 #include "plugin_library.h"
 #include "sync.h"
 
-namespace {
-std::string DefaultPluginPath() {
-    char self[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir = ".";
-    if (n > 0) {
-        dir.assign(self, static_cast<size_t>(n));
-        dir = dir.substr(0, dir.rfind('/'));
-    }
-    return dir + "/ZQ_VORUDozOzad.so";
-}
-}  // namespace
-
 int main(int argc, char** argv) {
     Options options;
     std::string error;
@@ -31,7 +15,7 @@ int main(int argc, char** argv) {
         std::fputs(error.c_str(), stderr);
         return error == Options::Usage() ? 0 : 64;
     }
-    if (options.plugin.empty()) options.plugin = DefaultPluginPath();
+    if (options.plugin.empty()) options.plugin = PluginLibrary::DefaultPath();
     PluginLibrary plugin;
     if (!plugin.Load(options.plugin, error)) {
         std::fprintf(stderr, "mailhost: %s\n", error.c_str());

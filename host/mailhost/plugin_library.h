@@ -1,4 +1,5 @@
-// The plug-in loaded with dlopen, its exports resolved by name as a message host does.
+// The plug-in loaded as a message host loads it (LoadLibrary on Windows, dlopen elsewhere), its
+// exports resolved by name.
 #pragma once
 
 #include <string>
@@ -18,6 +19,12 @@ struct PluginLibrary {
     decltype(&::GetMessageAttachment) GetMessageAttachment = nullptr;
     decltype(&::FreeAttachment) FreeAttachment = nullptr;
     decltype(&::SendMsg) SendMsg = nullptr;
+
+    // The plug-in beside this program.
+    static std::string DefaultPath();
+    // Releases the single record GetMsg hands out: a global-memory block on Windows, a heap
+    // block elsewhere.
+    static void FreeRecord(MailMsg* record);
 
     // Loads the plug-in and resolves the exports; false with a reason when it cannot.
     bool Load(const std::string& path, std::string& error);

@@ -58,9 +58,9 @@ std::string SafeName(std::string name) {
 void WriteMessage(const fs::path& file, const MailMsg& msg) {
     std::ofstream out(file, std::ios::binary);
     out << "From: " << Text(msg.from) << "\nTo: " << Text(msg.to) << "\nCc: " << Text(msg.cc)
-        << "\nReply-To: " << Text(msg.replyTo) << "\nSubject: " << Text(msg.subject) << "\nDate: " << DateText(msg.date)
-        << "\nRead: " << ((msg.flags & ZQ_FLAG_READ) ? "yes" : "no") << "\nPartial: " << msg.partial
-        << "\nAttachments: " << Text(msg.attachments) << "\n\n"
+        << "\nReply-To: " << Text(msg.replyTo) << "\nSubject: " << Text(msg.subject)
+        << "\nDate: " << DateText(msg.date) << "\nRead: " << ((msg.flags & ZQ_FLAG_READ) ? "yes" : "no")
+        << "\nPartial: " << msg.partial << "\nAttachments: " << Text(msg.attachments) << "\n\n"
         << Text(msg.body);
 }
 
@@ -103,7 +103,7 @@ void SyncFolder(const PluginLibrary& plugin, const char* name, const fs::path& d
             }
             plugin.FreeAttachment(&list);
         }
-        std::free(msg);  // a GetMsg record is one heap block
+        PluginLibrary::FreeRecord(msg);
     }
     plugin.FreeMailMsg(ids, static_cast<int32_t>(count));
 }
@@ -114,14 +114,33 @@ int RunSync(const PluginLibrary& plugin, const Options& o, SyncTotals& totals) {
     const HostString empty(""), server(o.server), user(o.user), password(o.password), sent(o.sentFolder),
         display(o.user), logText("mailhost");
     const char* e = empty.c_str();
-    const LogonParameters params{server.c_str(), server.c_str(), o.imapPort, o.smtpPort, 0, e, -1,
-                                 user.c_str(), password.c_str(), sent.c_str(), display.c_str(),
-                                 o.attachments ? 1 : 0, o.preferHtml ? 1 : 0, o.unreadOnly ? 1 : 0, o.daysBack,
-                                 1, o.smtpPort >= 0 ? 1 : 0, 0, o.maxMessageSize, o.smtpPort >= 0 ? 1 : 0,
-                                 user.c_str(), password.c_str(), logText.c_str(), e};
+    const LogonParameters params{server.c_str(),
+                                 server.c_str(),
+                                 o.imapPort,
+                                 o.smtpPort,
+                                 0,
+                                 e,
+                                 -1,
+                                 user.c_str(),
+                                 password.c_str(),
+                                 sent.c_str(),
+                                 display.c_str(),
+                                 o.attachments ? 1 : 0,
+                                 o.preferHtml ? 1 : 0,
+                                 o.unreadOnly ? 1 : 0,
+                                 o.daysBack,
+                                 1,
+                                 o.smtpPort >= 0 ? 1 : 0,
+                                 0,
+                                 o.maxMessageSize,
+                                 o.smtpPort >= 0 ? 1 : 0,
+                                 user.c_str(),
+                                 password.c_str(),
+                                 logText.c_str(),
+                                 e};
     plugin.Initialize();
-    const int32_t logon = plugin.Logon(&params, ZQ_LOGON_SYNC_LOG_ON_FAILURE | (o.verbose ? ZQ_LOGON_VERBOSE : 0),
-                                       nullptr);
+    const int32_t logon =
+        plugin.Logon(&params, ZQ_LOGON_SYNC_LOG_ON_FAILURE | (o.verbose ? ZQ_LOGON_VERBOSE : 0), nullptr);
     if (logon != 0) {
         std::fprintf(stderr, "mailhost: logon to %s:%d as %s failed (%d)\n", o.server.c_str(), o.imapPort,
                      o.user.c_str(), logon);

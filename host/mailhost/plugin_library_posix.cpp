@@ -1,6 +1,23 @@
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
 #include "plugin_library.h"
 
-#include <dlfcn.h>
+std::string PluginLibrary::DefaultPath() {
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = ".";
+    if (n > 0) {
+        dir.assign(self, static_cast<size_t>(n));
+        dir = dir.substr(0, dir.rfind('/'));
+    }
+    return dir + "/ZQ_VORUDozOzad.so";
+}
+
+void PluginLibrary::FreeRecord(MailMsg* record) { std::free(record); }
 
 bool PluginLibrary::Load(const std::string& path, std::string& error) {
     m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
