@@ -44,6 +44,10 @@ bool WriteNew(const char* path, const void* data, size_t size) {
 
 ExclusiveFile::ExclusiveFile(const char* path) {
     if (!path || !*path) return;
+    // A read-only file is refused even where the system would let this process write it
+    // (an administrator's process on a file system that maps the attribute to permissions).
+    const DWORD attributes = ::GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
     // Read and write access (0xC0000000), no sharing, existing files only.
     HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
