@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# End to end: the Windows mailhost.exe with the DLL and the host kit's stand-ins, under wine,
+# syncs a seeded account of a private Dovecot and writes the same files as the Linux mailhost
+# does for the same account. Attachment paths differ by system (temporary directories), so the
+# "Attachments:" lines are compared by file name.
+#   sync_under_wine.sh SOURCE_DIR LINUX_BIN WINDOWS_BIN WINE_RUN WORK_DIR
+set -euo pipefail
+src=$1 linux_bin=$2 win_bin=$3 wine_run=$4 work=$5
+servers=/tmp/zq-wine-sync-$$
+rm -rf "$work" && mkdir -p "$work"
+trap '"$src/scripts/mailservers.sh" stop "$servers" >/dev/null 2>&1 || true' EXIT
+"$src/scripts/mailservers.sh" start "$servers" >/dev/null
+port=$(sed -n 's/^ZQ_IMAP_PORT=//p' "$servers/env")
+user=$("$src/scripts/mailservers.sh" claim "$servers")
+"$src/scripts/mailservers.sh" seed "$servers" "$user" INBOX "$src"/scripts/demo/*.eml >/dev/null
+password='pool secret'
+
+run_linux=()
+"$linux_bin/mailhost" --help >/dev/null 2>&1 || run_linux=(qemu-i386)
+"${run_linux[@]}" "$linux_bin/mailhost" --user "$user" --password "$password" --imap-port "$port" \
+    --out "$work/linux" >"$work/linux.log" 2>&1 || { cat "$work/linux.log"; exit 1; }
+"$wine_run" "$win_bin/mailhost.exe" --user "$user" --password "$password" --imap-port "$port" \
+    --out "Z:${work//\//\\}\\windows" >"$work/windows.log" 2>&1 || { cat "$work/windows.log"; exit 1; }
+
+# Attachment lines: the file names alone.
+for side in linux windows; do
+    find "$work/$side" -name '*.txt' -print0 | xargs -0 -r sed -i -E \
+        '/^Attachments: /{s#[^ ,]*[/\\]([^/\\,]+)#\1#g}'
+done
+[ "$(find "$work/linux" -type f | wc -l)" -ge 4 ] || { echo "the Linux sync wrote too little"; exit 1; }
+diff -r "$work/linux" "$work/windows" && echo "same files: $(find "$work/windows" -type f | wc -l)"
