@@ -18,14 +18,14 @@ password='pool secret'
 run_linux=()
 "$linux_bin/mailhost" --help >/dev/null 2>&1 || run_linux=(qemu-i386)
 "${run_linux[@]}" "$linux_bin/mailhost" --user "$user" --password "$password" --imap-port "$port" \
-    --out "$work/linux" >"$work/linux.log" 2>&1 || { cat "$work/linux.log"; exit 1; }
+    sync --out "$work/linux" >"$work/linux.log" 2>&1 || { cat "$work/linux.log"; exit 1; }
 "$wine_run" "$win_bin/mailhost.exe" --user "$user" --password "$password" --imap-port "$port" \
-    --out "Z:${work//\//\\}\\windows" >"$work/windows.log" 2>&1 || { cat "$work/windows.log"; exit 1; }
+    sync --out "Z:${work//\//\\}\\windows" >"$work/windows.log" 2>&1 || { cat "$work/windows.log"; exit 1; }
 
-# Attachment lines: the file names alone.
+# Lines naming attachment files: the file names alone (JSON escapes the backslashes).
 for side in linux windows; do
-    find "$work/$side" -name '*.txt' -print0 | xargs -0 -r sed -i -E \
-        '/^Attachments: /{s#[^ ,]*[/\\]([^/\\,]+)#\1#g}'
+    find "$work/$side" -type f -print0 | xargs -0 -r sed -i -E \
+        '/[Aa]ttachments/{s#[^ ,"]*(/|\\\\)([^/\\,"]+)#\2#g}'
 done
 [ "$(find "$work/linux" -type f | wc -l)" -ge 4 ] || { echo "the Linux sync wrote too little"; exit 1; }
 diff -r "$work/linux" "$work/windows" && echo "same files: $(find "$work/windows" -type f | wc -l)"
