@@ -12,7 +12,9 @@ trap '"$src/scripts/mailservers.sh" stop "$servers" >/dev/null 2>&1 || true' EXI
 "$src/scripts/mailservers.sh" start "$servers" >/dev/null
 port=$(sed -n 's/^ZQ_IMAP_PORT=//p' "$servers/env")
 user=$("$src/scripts/mailservers.sh" claim "$servers")
-"$src/scripts/mailservers.sh" seed "$servers" "$user" INBOX "$src"/scripts/demo/*.eml >/dev/null
+for box in INBOX Work; do
+    "$src/scripts/mailservers.sh" seed "$servers" "$user" "$box" "$src/scripts/demo/$box"/*.eml >/dev/null
+done
 password='pool secret'
 
 run_linux=()
@@ -22,10 +24,10 @@ run_linux=()
 "$wine_run" "$win_bin/mailhost.exe" --user "$user" --password "$password" --imap-port "$port" \
     sync --out "Z:${work//\//\\}\\windows" >"$work/windows.log" 2>&1 || { cat "$work/windows.log"; exit 1; }
 
-# Lines naming attachment files: the file names alone (JSON escapes the backslashes).
+# Attachment paths (JSON strings, Windows backslashes escaped): the file names alone.
 for side in linux windows; do
-    find "$work/$side" -type f -print0 | xargs -0 -r sed -i -E \
-        '/[Aa]ttachments/{s#[^ ,"]*(/|\\\\)([^/\\,"]+)#\2#g}'
+    find "$work/$side" -name '*.json' -print0 | xargs -0 -r perl -pi -e \
+        's{"(?:/(?:[^"/]*/)+|[A-Za-z]:(?:\\\\[^"\\]*)*\\\\)([^"/\\]*)"}{"$1"}g'
 done
 [ "$(find "$work/linux" -type f | wc -l)" -ge 4 ] || { echo "the Linux sync wrote too little"; exit 1; }
 diff -r "$work/linux" "$work/windows" && echo "same files: $(find "$work/windows" -type f | wc -l)"
