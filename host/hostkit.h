@@ -5,6 +5,13 @@
 #ifndef HOSTKIT_H
 #define HOSTKIT_H
 
+/* The kit's exports: on Windows its .def file lists them, elsewhere this attribute marks them. */
+#if defined(_WIN32)
+#define HOSTKIT_API
+#else
+#define HOSTKIT_API __attribute__((visibility("default")))
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -19,15 +26,14 @@ typedef struct HostKitCall {
     const void* pointer2;
 } HostKitCall;
 
-__attribute__((visibility("default"))) int HostKit_CallCount(void);
+HOSTKIT_API int HostKit_CallCount(void);
 /* Null for an index out of range. Valid until the next HostKit_Clear. */
-__attribute__((visibility("default"))) const HostKitCall* HostKit_Call(int index);
-__attribute__((visibility("default"))) void HostKit_Clear(void);
-__attribute__((visibility("default"))) void HostKit_Record(const char* library, const char* function,
-                                                           const char* text, long number1, long number2,
-                                                           const void* pointer1, const void* pointer2);
+HOSTKIT_API const HostKitCall* HostKit_Call(int index);
+HOSTKIT_API void HostKit_Clear(void);
+HOSTKIT_API void HostKit_Record(const char* library, const char* function, const char* text, long number1,
+                                long number2, const void* pointer1, const void* pointer2);
 /* Echo each MLOGAdd text to standard error as it arrives (the mailhost's -v). */
-__attribute__((visibility("default"))) void HostKit_EchoLog(int on);
+HOSTKIT_API void HostKit_EchoLog(int on);
 
 #ifdef __cplusplus
 }

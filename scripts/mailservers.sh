@@ -154,7 +154,7 @@ start_dovecot() {
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
         write_dovecot_conf "$dir" "$port"
-        if dovecot -c "$dir/dovecot/dovecot.conf" 2>>"$dir/log/dovecot-start.log" && wait_listening "$port" &&
+        if dovecot -c "$dir/dovecot/dovecot.conf" 9>&- 2>>"$dir/log/dovecot-start.log" && wait_listening "$port" &&
             wait_file "$dir/dovecot/run/master.pid"; then
             pid=$(cat "$dir/dovecot/run/master.pid")
             {
@@ -258,7 +258,7 @@ start_postfix() {
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
         write_postfix_conf "$dir" "$port"
-        if postfix -c "$dir/postfix/etc" start 2>>"$dir/log/postfix-start.log" && wait_listening "$port" &&
+        if postfix -c "$dir/postfix/etc" start 9>&- 2>>"$dir/log/postfix-start.log" && wait_listening "$port" &&
             wait_file "$pidfile"; then
             pid=$(tr -d ' ' <"$pidfile")
             {
@@ -295,6 +295,7 @@ cmd_start() {
     install -d -m 0755 "$dir"
     # A fresh instance: mail and accounts of an earlier run are dropped.
     rm -rf "$dir/mail" "$dir/claims" "$dir/dovecot" "$dir/log" "$dir/postfix"
+    # The servers must not inherit the lock (9>&- below): a daemon holding it would stall every later start.
     exec 9>"$LOCK"
     flock 9
     start_dovecot "$dir"

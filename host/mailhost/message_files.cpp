@@ -59,7 +59,8 @@ bool FetchedMessage::SaveAttachments(const std::string& dir, bool overwrite, std
     for (const std::string& path : m_paths) {
         // The module names its files in its own code page; the copies get UTF-8 names.
         const std::string name = SafeFileName(Utf8FromHost(fs::path(path).filename().string().c_str()));
-        const fs::path target = fs::path(dir) / name;
+        // The name is UTF-8; a narrow path would be read in the ANSI code page on Windows.
+        const fs::path target = fs::path(dir) / fs::path(std::u8string(name.begin(), name.end()));
         std::error_code ec;
         if (!overwrite && fs::exists(target, ec)) {
             error = target.string() + " exists (--force overwrites it)";

@@ -172,18 +172,18 @@ int32_t DaylightBiasOn(const TimeZoneInformation& zone, int month, int day, int 
 }
 
 int32_t DaylightBiasNow() {
-    tzset();
+    RefreshZoneSettings();
     const CTime now = CTime::GetCurrentTime();
     TimeZoneInformation zone;
     const TimeZoneId id = GetTimeZoneInformation(zone, now.GetYear());
     // No daylight saving in the zone, or no rules to read: no adjustment.
-    if (id != TimeZoneId::Standard) return 0;
+    if (id != TimeZoneId::Standard && id != TimeZoneId::Daylight) return 0;
     return DaylightBiasOn(zone, now.GetMonth(), now.GetDay(), now.GetDayOfWeek() - 1);
 }
 
 LocalZoneOffsets CurrentLocalZone() {
     LocalZoneOffsets offsets;
-    tzset();
+    RefreshZoneSettings();
     TimeZoneInformation zone;
     if (GetTimeZoneInformation(zone, CTime::GetCurrentTime().GetYear()) != TimeZoneId::Invalid)
         offsets.standardOffsetEast = -zone.Bias * 60;

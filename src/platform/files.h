@@ -10,7 +10,7 @@
 
 namespace files {
 
-// TMPDIR, else /tmp, always with a trailing separator.
+// TMPDIR, else /tmp (Windows: GetTempPathA), always with a trailing separator.
 CString TempDirectory();
 
 // True when a file or directory of that path exists.
@@ -21,10 +21,11 @@ bool Remove(const char* path);
 bool WriteNew(const char* path, const void* data, size_t size);
 
 // A file opened under the attachment reader's open rules: an existing, non-empty regular file
-// that this process may write and that no other process holds locked. A file without any
-// write permission bit counts as read-only even for root, who could otherwise write it.
-// While open, the file holds an exclusive lock of both kinds (flock and fcntl), so a
-// cooperating writer sees it as busy; the lock ends with the object.
+// that this process may open for reading and writing with no one else sharing it. On POSIX a
+// file without any write permission bit counts as read-only even for root, who could otherwise
+// write it, and while open the file holds an exclusive lock of both kinds (flock and fcntl),
+// so a cooperating writer sees it as busy. On Windows the file is opened unshared and mapped
+// whole. Everything ends with the object.
 class ExclusiveFile {
 public:
     explicit ExclusiveFile(const char* path);
@@ -32,14 +33,16 @@ public:
     ExclusiveFile(const ExclusiveFile&) = delete;
     ExclusiveFile& operator=(const ExclusiveFile&) = delete;
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_open; }
     // Size when opened; 0 when not open.
     uint32_t Size() const { return m_size; }
     // Reads up to count bytes at offset; returns the number read (short at the end of the file).
     size_t ReadAt(uint64_t offset, void* buffer, size_t count) const;
 
 private:
-    int m_fd = -1;
+    bool m_open = false;
+    int m_fd = -1;                          // POSIX: the descriptor
+    const unsigned char* m_view = nullptr;  // Windows: the mapped file
     uint32_t m_size = 0;
 };
 

@@ -11,7 +11,7 @@ struct HostStringHeader {
     int32_t length;
     int32_t allocated;
 };
-static_assert(sizeof(HostStringHeader) == 12);
+static_assert(sizeof(HostStringHeader) == 12);  // three int32 words on every build
 
 // The length word of the header; 0 for a null pointer.
 int32_t HostStringLength(const char* text);

@@ -1,14 +1,19 @@
-// Thin facade over BSD sockets that keeps the semantics the transport was written for:
-// blocking IPv4 streams, Winsock-style error numbers, select-style waits, and sends that
-// never raise SIGPIPE.
+// Thin facade over the system's sockets that keeps the semantics the transport was written
+// for: blocking IPv4 streams, Winsock error numbers, select-style waits, and sends that never
+// raise SIGPIPE. Winsock itself on Windows, BSD sockets elsewhere.
 #pragma once
 
 #include <cstdint>
 
 namespace sock {
 
+#ifdef _WIN32
+using Handle = uintptr_t;  // SOCKET
+inline constexpr Handle kInvalidHandle = ~static_cast<uintptr_t>(0);
+#else
 using Handle = int;
 inline constexpr Handle kInvalidHandle = -1;
+#endif
 
 // Winsock error numbers the transport distinguishes.
 inline constexpr int kNetReset = 10052;
@@ -18,13 +23,16 @@ inline constexpr int kNotConn = 10057;
 inline constexpr int kTimedOut = 10060;
 inline constexpr int kUnmapped = 10000;  // anything else
 
+#ifndef _WIN32
 // errno -> the Winsock number of the same condition. An expired SO_RCVTIMEO/SO_SNDTIMEO shows
 // as EAGAIN on Linux; a peer gone on send shows as EPIPE.
 int WinsockErrorFromErrno(int err);
-// The Winsock number of the last failed call on this thread.
+#endif
+// The Winsock number of the last failed call on this thread (WSAGetLastError on Windows).
 int LastError();
 
-// Start-up and clean-up of the sockets library; nothing to do on POSIX, kept for symmetry.
+// Start-up (version 1.1) and clean-up of the sockets library, one clean-up per successful
+// start-up; nothing to do on POSIX.
 bool Startup();
 void Cleanup();
 

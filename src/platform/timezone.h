@@ -27,18 +27,24 @@ struct TimeZoneInformation {
     int32_t DaylightBias = 0;
 };
 
-// Documented values of the zone query; the period in force is not told apart here (callers
-// work it out from the transition dates), so a zone with daylight saving answers Standard.
+// Documented values of the zone query. Callers work the period in force out from the
+// transition dates; on POSIX a zone with daylight saving always answers Standard, Windows
+// answers Daylight during the daylight period.
 enum class TimeZoneId : uint32_t {
     Unknown = 0,            // the zone has no daylight saving
     Standard = 1,           // the zone has daylight saving
+    Daylight = 2,           // the zone has daylight saving
     Invalid = 0xFFFFFFFFu,  // no rule could be read
 };
 
-// Reads the rules of the local zone: TZ (a POSIX rule, or a zone name or path, ":" allowed),
-// else /etc/localtime; an unset or unknown zone is UTC, as the C library takes it.
-// year is used for the rule forms that name a day of the year.
+// Reads the rules of the local zone. POSIX: TZ (a POSIX rule, or a zone name or path, ":"
+// allowed), else /etc/localtime; an unset or unknown zone is UTC, as the C library takes it;
+// year is used for the rule forms that name a day of the year. Windows: the system's
+// GetTimeZoneInformation (year unused).
 TimeZoneId GetTimeZoneInformation(TimeZoneInformation& info, int year);
+
+// The C runtime's zone settings read again (tzset), so local-time conversions see a changed zone.
+void RefreshZoneSettings();
 
 // Parses one POSIX TZ rule (e.g. "CET-1CEST,M3.5.0,M10.5.0/3"). False when it is malformed.
 bool ParsePosixZoneRule(std::string_view rule, int year, TimeZoneInformation& info, bool& hasDaylight);

@@ -16,7 +16,7 @@ constexpr uint16_t kDefaultMsgWordFlags = 0x0400;
 constexpr uint32_t kDefaultMsgFlags = 0x002A0000;
 constexpr uint32_t kMsgFlagRead = 1u << 25;
 constexpr uint32_t kMsgFlagDownloaded = 1u << 31;
-constexpr uint32_t kMailMsgHeadSize = 112;
+constexpr uint32_t kMailMsgHeadSize = sizeof(MailMsg);  // 112 in the i386 layout
 
 class CMsg : public CObject {
 public:

@@ -3,20 +3,21 @@
 #include <cstring>
 
 #include "platform/global_memory.h"
+#include "platform/layout32.h"
 #include "records/cmsg.h"
 
-static_assert(sizeof(void*) == 4, "the host records are i386 layouts: build with -m32");
-static_assert(sizeof(MailMsg) == kMailMsgHeadSize);
-static_assert(offsetof(MailMsg, idLength) == 8 && offsetof(MailMsg, id) == 12);
-static_assert(offsetof(MailMsg, id2Length) == 16 && offsetof(MailMsg, id2) == 20);
-static_assert(offsetof(MailMsg, id3Length) == 24 && offsetof(MailMsg, id3) == 28);
-static_assert(offsetof(MailMsg, auxText) == 32 && offsetof(MailMsg, auxDataLength) == 36);
-static_assert(offsetof(MailMsg, auxData) == 40 && offsetof(MailMsg, host1Word) == 48);
-static_assert(offsetof(MailMsg, host2Word) == 50 && offsetof(MailMsg, host1Value) == 52);
-static_assert(offsetof(MailMsg, date) == 56 && offsetof(MailMsg, host2Value) == 60);
-static_assert(offsetof(MailMsg, partial) == 64 && offsetof(MailMsg, flagWord) == 68);
-static_assert(offsetof(MailMsg, flags) == 72 && offsetof(MailMsg, from) == 76);
-static_assert(offsetof(MailMsg, subject) == 100 && offsetof(MailMsg, attachments) == 108);
+ZQ_LAYOUT32(sizeof(void*) == 4, "the host records are i386 layouts: build with -m32");
+ZQ_LAYOUT32(sizeof(MailMsg) == kMailMsgHeadSize);
+ZQ_LAYOUT32(offsetof(MailMsg, idLength) == 8 && offsetof(MailMsg, id) == 12);
+ZQ_LAYOUT32(offsetof(MailMsg, id2Length) == 16 && offsetof(MailMsg, id2) == 20);
+ZQ_LAYOUT32(offsetof(MailMsg, id3Length) == 24 && offsetof(MailMsg, id3) == 28);
+ZQ_LAYOUT32(offsetof(MailMsg, auxText) == 32 && offsetof(MailMsg, auxDataLength) == 36);
+ZQ_LAYOUT32(offsetof(MailMsg, auxData) == 40 && offsetof(MailMsg, host1Word) == 48);
+ZQ_LAYOUT32(offsetof(MailMsg, host2Word) == 50 && offsetof(MailMsg, host1Value) == 52);
+ZQ_LAYOUT32(offsetof(MailMsg, date) == 56 && offsetof(MailMsg, host2Value) == 60);
+ZQ_LAYOUT32(offsetof(MailMsg, partial) == 64 && offsetof(MailMsg, flagWord) == 68);
+ZQ_LAYOUT32(offsetof(MailMsg, flags) == 72 && offsetof(MailMsg, from) == 76);
+ZQ_LAYOUT32(offsetof(MailMsg, subject) == 100 && offsetof(MailMsg, attachments) == 108);
 
 namespace {
 
@@ -26,10 +27,14 @@ struct TextField {
 };
 
 constexpr TextField kTexts[] = {
-    {&CMsg::m_strFrom, &MailMsg::from},       {&CMsg::m_strTo, &MailMsg::to},
-    {&CMsg::m_strCc, &MailMsg::cc},           {&CMsg::m_strBcc, &MailMsg::bcc},
-    {&CMsg::m_strReplyTo, &MailMsg::replyTo}, {&CMsg::m_strExtra, &MailMsg::extra},
-    {&CMsg::m_strSubject, &MailMsg::subject}, {&CMsg::m_strBody, &MailMsg::body},
+    {&CMsg::m_strFrom, &MailMsg::from},
+    {&CMsg::m_strTo, &MailMsg::to},
+    {&CMsg::m_strCc, &MailMsg::cc},
+    {&CMsg::m_strBcc, &MailMsg::bcc},
+    {&CMsg::m_strReplyTo, &MailMsg::replyTo},
+    {&CMsg::m_strExtra, &MailMsg::extra},
+    {&CMsg::m_strSubject, &MailMsg::subject},
+    {&CMsg::m_strBody, &MailMsg::body},
     {&CMsg::m_strAttachments, &MailMsg::attachments},
 };
 

@@ -5,12 +5,13 @@
 #include <cstring>
 #include <new>
 
+#include "platform/layout32.h"
 #include "records/cmsg.h"
 #include "session/imap_session.h"
 
-static_assert(sizeof(FolderEntry) == 16);
-static_assert(sizeof(AttachmentList) == 2564 && offsetof(AttachmentList, path) == 4);
-static_assert(sizeof(MessageIdRef) == 8);
+ZQ_LAYOUT32(sizeof(FolderEntry) == 16);
+ZQ_LAYOUT32(sizeof(AttachmentList) == 2564 && offsetof(AttachmentList, path) == 4);
+ZQ_LAYOUT32(sizeof(MessageIdRef) == 8);
 
 int32_t FolderKind(const char* name) {
     static const char* const kinds[] = {"inbox", "outbox", "drafts", "sent", "trash"};

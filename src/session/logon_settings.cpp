@@ -3,12 +3,13 @@
 #include <cstddef>
 
 #include "platform/host_string.h"
+#include "platform/layout32.h"
 
-static_assert(sizeof(LogonParameters) == 96);
-static_assert(offsetof(LogonParameters, imapPort) == 8 && offsetof(LogonParameters, userName) == 28);
-static_assert(offsetof(LogonParameters, attachments) == 44 && offsetof(LogonParameters, useImap) == 60);
-static_assert(offsetof(LogonParameters, maxMessageSize) == 72 && offsetof(LogonParameters, smtpUser) == 80);
-static_assert(offsetof(LogonParameters, logonLogText) == 88 && offsetof(LogonParameters, extraText2) == 92);
+ZQ_LAYOUT32(sizeof(LogonParameters) == 96);
+ZQ_LAYOUT32(offsetof(LogonParameters, imapPort) == 8 && offsetof(LogonParameters, userName) == 28);
+ZQ_LAYOUT32(offsetof(LogonParameters, attachments) == 44 && offsetof(LogonParameters, useImap) == 60);
+ZQ_LAYOUT32(offsetof(LogonParameters, maxMessageSize) == 72 && offsetof(LogonParameters, smtpUser) == 80);
+ZQ_LAYOUT32(offsetof(LogonParameters, logonLogText) == 88 && offsetof(LogonParameters, extraText2) == 92);
 
 LogonSettings LogonSettings::FromHost(const LogonParameters& host) {
     LogonSettings s;

@@ -1,13 +1,9 @@
 #include "scripted_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+
+#include "loopback.h"
 
 namespace scripted {
 namespace {
@@ -20,8 +16,11 @@ std::string Printable(const std::string& bytes) {
     for (unsigned char ch : bytes) {
         char hex[8];
         std::snprintf(hex, sizeof hex, "\\x%02x", ch);
-        out += ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : ch == '\\' ? "\\\\"
-             : ch < 0x20 || ch >= 0x7f ? hex : std::string(1, static_cast<char>(ch));
+        out += ch == '\r'                ? "\\r"
+               : ch == '\n'              ? "\\n"
+               : ch == '\\'              ? "\\\\"
+               : ch < 0x20 || ch >= 0x7f ? hex
+                                         : std::string(1, static_cast<char>(ch));
     }
     return out;
 }
@@ -34,26 +33,18 @@ std::string Printable(const std::string& bytes) {
     return ::testing::AssertionSuccess();
 }
 
-Server::Server() : m_listener(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_listener >= 0 && ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::listen(m_listener, 4) == 0 && ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        m_port = ntohs(address.sin_port);
-}
+Server::Server() : m_listener(loopback::Listen(&m_port)) {}
 
 Server::~Server() {
     if (m_thread.joinable()) Finish(Ms(0));
     CloseConnection(false);
-    if (m_listener >= 0) ::close(m_listener);
+    loopback::Close(m_listener);
 }
 
 Server& Server::Send(std::string bytes) {
     return Add([this, bytes] {
         for (size_t sent = 0; sent < bytes.size();) {
-            const ssize_t n = ::send(m_connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            const long n = loopback::Send(m_connection, bytes.data() + sent, bytes.size() - sent);
             if (n <= 0) return "could not send \"" + Printable(bytes) + "\"";
             sent += static_cast<size_t>(n);
         }
@@ -69,7 +60,8 @@ Server& Server::Expect(std::string bytes) {
         while (got.size() < bytes.size() && !m_stop && Clock::now() < deadline &&
                Pull(bytes.size() - got.size(), &got) >= 0) {
         }
-        return got == bytes ? std::string() : "expected \"" + Printable(bytes) + "\", got \"" + Printable(got) + "\"";
+        return got == bytes ? std::string()
+                            : "expected \"" + Printable(bytes) + "\", got \"" + Printable(got) + "\"";
     });
 }
 
@@ -89,10 +81,18 @@ Server& Server::Delay(Ms wait) {
     });
 }
 
-Server& Server::Close() { return Add([this] { return CloseConnection(false), std::string(); }); }
-Server& Server::Reset() { return Add([this] { return CloseConnection(true), std::string(); }); }
-Server& Server::Accept() { return Add([this] { return CloseConnection(false), AcceptNext(); }); }
-void Server::Start() { m_thread = std::thread([this] { Run(); }); }
+Server& Server::Close() {
+    return Add([this] { return CloseConnection(false), std::string(); });
+}
+Server& Server::Reset() {
+    return Add([this] { return CloseConnection(true), std::string(); });
+}
+Server& Server::Accept() {
+    return Add([this] { return CloseConnection(false), AcceptNext(); });
+}
+void Server::Start() {
+    m_thread = std::thread([this] { Run(); });
+}
 
 void Server::Fail(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -110,25 +110,24 @@ Outcome Server::Finish(Ms wait) {
     return {m_failure.empty(), m_failure, m_received, m_connections};
 }
 
-::testing::AssertionResult Server::PlayedAsScripted(Ms wait) { return PlayedExactly(Finish(wait), m_expected); }
+::testing::AssertionResult Server::PlayedAsScripted(Ms wait) {
+    return PlayedExactly(Finish(wait), m_expected);
+}
 
 std::string Server::AcceptNext() {
     if (m_port == 0) return "the server is not listening";
-    while (!m_stop) {
-        pollfd p{m_listener, POLLIN, 0};
-        if (::poll(&p, 1, kSliceMs) > 0 && (m_connection = ::accept(m_listener, nullptr, nullptr)) >= 0)
+    while (!m_stop)
+        if ((m_connection = loopback::Accept(m_listener, kSliceMs)) != loopback::kNone)
             return ++m_connections, std::string();
-    }
     return "no connection came";
 }
 
 // Waits up to `waitMs` for bytes and records at most `max` of them (also into `got`): their
 // count, 0 when none came, -1 at the end of the stream.
 int Server::Pull(size_t max, std::string* got, int waitMs) {
-    pollfd p{m_connection, POLLIN, 0};
-    if (m_connection < 0 || ::poll(&p, 1, waitMs) <= 0) return 0;
+    if (!loopback::Readable(m_connection, waitMs)) return 0;
     char buffer[4096];
-    const ssize_t n = ::recv(m_connection, buffer, std::min(sizeof buffer, max), 0);
+    const long n = loopback::Receive(m_connection, buffer, std::min(sizeof buffer, max));
     if (n <= 0) return -1;
     if (got) got->append(buffer, static_cast<size_t>(n));
     m_received.append(buffer, static_cast<size_t>(n));
@@ -136,11 +135,8 @@ int Server::Pull(size_t max, std::string* got, int waitMs) {
 }
 
 void Server::CloseConnection(bool reset) {
-    if (m_connection < 0) return;
-    const linger abortive{1, 0};
-    if (reset) ::setsockopt(m_connection, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-    ::close(m_connection);
-    m_connection = -1;
+    loopback::Close(m_connection, reset);
+    m_connection = loopback::kNone;
 }
 
 void Server::Run() {
@@ -152,8 +148,10 @@ void Server::Run() {
     // Then whatever else the client sends is recorded until stopped, and what is already in the
     // kernel's buffer when Finish() stops it still counts.
     while (!m_stop)
-        if (m_connection < 0) std::this_thread::sleep_for(Ms(kSliceMs));
-        else if (Pull(4096) < 0) CloseConnection(false);
+        if (m_connection == loopback::kNone)
+            std::this_thread::sleep_for(Ms(kSliceMs));
+        else if (Pull(4096) < 0)
+            CloseConnection(false);
     while (Pull(4096, nullptr, 0) > 0) {
     }
 }

@@ -52,7 +52,10 @@ public:
     Server& ExpectClose();  // reads (and records) until the client closes its end
     Server& Accept();
     // How long an Expect() or ExpectClose() waits (default 10 s).
-    Server& ExpectTimeout(Ms wait) { m_expectTimeout = wait; return *this; }
+    Server& ExpectTimeout(Ms wait) {
+        m_expectTimeout = wait;
+        return *this;
+    }
 
     void Start();
     // Waits for the script's end (at most `wait`), then stops, closes the connection and reports.
@@ -70,9 +73,9 @@ private:
     void Fail(const std::string& text);
     void Run();
 
-    int m_listener = -1;
-    int m_connection = -1;
-    uint16_t m_port = 0;
+    uint16_t m_port = 0;  // before m_listener: the constructor sets both
+    intptr_t m_listener = -1;
+    intptr_t m_connection = -1;
     Ms m_expectTimeout{10000};
     std::vector<Step> m_steps;
     std::string m_expected;

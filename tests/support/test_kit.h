@@ -101,7 +101,7 @@ private:
     static std::vector<std::string> List(const std::string& dir, const std::string& except) {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(dir))
-            if (entry.path().filename() != except) names.push_back(entry.path().filename());
+            if (entry.path().filename() != except) names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -49,8 +49,30 @@ struct Account {
     // IMAP requested on a closed port (never usable here) and SMTP configured.
     Account(bool useSmtp, bool withLogText) {
         const char* e = empty.c_str();
-        params = LogonParameters{imapServer.c_str(), e, 1, -1, 0, e, -1, user.c_str(), e, e, e, 0, 0, 0, 0,
-                                 1, useSmtp ? 1 : 0, 0, 0, 0, e, e, withLogText ? logText.c_str() : e, e};
+        params = LogonParameters{imapServer.c_str(),
+                                 e,
+                                 1,
+                                 -1,
+                                 0,
+                                 e,
+                                 -1,
+                                 user.c_str(),
+                                 e,
+                                 e,
+                                 e,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 1,
+                                 useSmtp ? 1 : 0,
+                                 0,
+                                 0,
+                                 0,
+                                 e,
+                                 e,
+                                 withLogText ? logText.c_str() : e,
+                                 e};
     }
 };
 
@@ -58,20 +80,42 @@ class ExportsTest : public ::testing::Test {
 protected:
     LoadedPlugin plugin;
     int32_t Call(const char* name) { return plugin.Get<VoidFn>(name)(); }
-    int32_t Logon(const LogonParameters* p, uint32_t flags) { return plugin.Get<LogonFn>("Logon")(p, flags, nullptr); }
+    int32_t Logon(const LogonParameters* p, uint32_t flags) {
+        return plugin.Get<LogonFn>("Logon")(p, flags, nullptr);
+    }
 };
 
 }  // namespace
 
 TEST_F(ExportsTest, ExactlyTheTwentySevenExports) {
     const std::set<std::string> expected = {
-        "DeleteMsg",        "FreeAttachment",    "FreeFolderList",    "FreeMailMsg",
-        "GetAllMsgs",       "GetFolderList",     "GetMessageAttachment", "GetMsg",
-        "GetMsgHeaders",    "GetMsgIds",         "HostSupportsPartialMessages", "IMAP4AddFolder",
-        "IMAP4Append",      "IMAP4Commit",       "IMAP4CopyMessage",  "IMAP4DeleteFolder",
-        "IMAP4RenameFolder", "IMAP4SelectFolder", "IMAP4SetSeenFlag", "Initialize",
-        "Logoff",           "Logon",             "SendMsg",           "SetMsg",
-        "SetMsgPriority",   "SetMsgReadStatus",  "Uninitialize",
+        "DeleteMsg",
+        "FreeAttachment",
+        "FreeFolderList",
+        "FreeMailMsg",
+        "GetAllMsgs",
+        "GetFolderList",
+        "GetMessageAttachment",
+        "GetMsg",
+        "GetMsgHeaders",
+        "GetMsgIds",
+        "HostSupportsPartialMessages",
+        "IMAP4AddFolder",
+        "IMAP4Append",
+        "IMAP4Commit",
+        "IMAP4CopyMessage",
+        "IMAP4DeleteFolder",
+        "IMAP4RenameFolder",
+        "IMAP4SelectFolder",
+        "IMAP4SetSeenFlag",
+        "Initialize",
+        "Logoff",
+        "Logon",
+        "SendMsg",
+        "SetMsg",
+        "SetMsgPriority",
+        "SetMsgReadStatus",
+        "Uninitialize",
     };
     ASSERT_EQ(expected.size(), 27u);
     EXPECT_EQ(DefinedDynamicSymbols(), expected);
@@ -86,15 +130,22 @@ TEST_F(ExportsTest, GuardedExportsAnswerMinusOneAndLogNothingBeforeLogon) {
     MailMsg message{};
     const int32_t idCount = 0;
     AttachmentList* list = nullptr;
-    EXPECT_EQ(plugin.Get<int32_t(FolderRef, MailMsg***, uint32_t*)>("GetMsgIds")(folder, &records, &count), -1);
-    EXPECT_EQ(plugin.Get<int32_t(FolderRef, MailMsg***, uint32_t*, const MessageIdRef* const*, const int32_t*)>(
-                  "GetMsgHeaders")(folder, &records, &count, nullptr, &idCount), -1);
-    EXPECT_EQ(plugin.Get<int32_t(void*, MailMsg***, uint32_t*, int32_t)>("GetAllMsgs")(nullptr, &records, &count, 0), -1);
+    EXPECT_EQ(plugin.Get<int32_t(FolderRef, MailMsg***, uint32_t*)>("GetMsgIds")(folder, &records, &count),
+              -1);
+    EXPECT_EQ(
+        plugin.Get<int32_t(FolderRef, MailMsg***, uint32_t*, const MessageIdRef* const*, const int32_t*)>(
+            "GetMsgHeaders")(folder, &records, &count, nullptr, &idCount),
+        -1);
+    EXPECT_EQ(plugin.Get<int32_t(void*, MailMsg***, uint32_t*, int32_t)>("GetAllMsgs")(nullptr, &records,
+                                                                                       &count, 0),
+              -1);
     EXPECT_EQ(plugin.Get<int32_t(const MailMsg*)>("SendMsg")(&message), -1);
     EXPECT_EQ(plugin.Get<int32_t(FolderRef, const MailMsg*)>("DeleteMsg")(folder, &message), -1);
-    EXPECT_EQ(plugin.Get<int32_t(FolderRef, const MailMsg*, int32_t)>("SetMsgReadStatus")(folder, &message, 1), -1);
-    EXPECT_EQ(plugin.Get<int32_t(FolderRef, uint32_t, const uint8_t*, AttachmentList**)>("GetMessageAttachment")(
-                  folder, 4, reinterpret_cast<const uint8_t*>("\1\0\0\0"), &list), -1);
+    EXPECT_EQ(
+        plugin.Get<int32_t(FolderRef, const MailMsg*, int32_t)>("SetMsgReadStatus")(folder, &message, 1), -1);
+    EXPECT_EQ(plugin.Get<int32_t(FolderRef, uint32_t, const uint8_t*, AttachmentList**)>(
+                  "GetMessageAttachment")(folder, 4, reinterpret_cast<const uint8_t*>("\1\0\0\0"), &list),
+              -1);
     EXPECT_EQ(plugin.Get<int32_t(const char*)>("IMAP4AddFolder")("x"), -1);
     EXPECT_EQ(plugin.Get<int32_t(const char*, const char*)>("IMAP4Append")("x", "text"), -1);
     EXPECT_EQ(Call("IMAP4Commit"), -1);
@@ -117,7 +168,8 @@ TEST_F(ExportsTest, UnguardedExportsBeforeAnyLogon) {
     EXPECT_EQ(plugin.Get<int32_t(FolderEntry***, uint32_t*)>("GetFolderList")(&folders, &count), 8);
     const MessageIdRef id{4, reinterpret_cast<const uint8_t*>("\1\0\0\0")};
     MailMsg* record = nullptr;
-    EXPECT_EQ(plugin.Get<int32_t(FolderRef, const MessageIdRef*, MailMsg**)>("GetMsg")(nullptr, &id, &record), 8);
+    EXPECT_EQ(plugin.Get<int32_t(FolderRef, const MessageIdRef*, MailMsg**)>("GetMsg")(nullptr, &id, &record),
+              8);
     EXPECT_EQ(record, nullptr);
     EXPECT_EQ(plugin.Get<uint8_t()>("HostSupportsPartialMessages")(), 1);
     ::testing::internal::CaptureStderr();
@@ -145,17 +197,23 @@ TEST_F(ExportsTest, ReleaseExports) {
     EXPECT_EQ(freeMsgs(reinterpret_cast<MailMsg**>(16), 0), 0);
     EXPECT_EQ(freeFolders(reinterpret_cast<FolderEntry**>(16), 0), 0);
     // A negative count releases the array only; entries that are not real pointers are not read.
-    EXPECT_EQ(freeMsgs(new MailMsg*[2]{reinterpret_cast<MailMsg*>(16), nullptr}, -1), 0);
-    EXPECT_EQ(freeFolders(new FolderEntry*[1]{reinterpret_cast<FolderEntry*>(16)}, -5), 0);
+    EXPECT_EQ(freeMsgs(
+                  new MailMsg* [2] { reinterpret_cast<MailMsg*>(16), nullptr }, -1),
+              0);
+    EXPECT_EQ(freeFolders(
+                  new FolderEntry* [1] { reinterpret_cast<FolderEntry*>(16) }, -5),
+              0);
 
     TempDir dir;
     list = new AttachmentList{};
     list->count = 2;
     for (int i = 0; i < 3; ++i)
-        std::snprintf(list->path[i], sizeof list->path[i], "%s", dir.Write("file" + std::to_string(i), "x").c_str());
+        std::snprintf(list->path[i], sizeof list->path[i], "%s",
+                      dir.Write("file" + std::to_string(i), "x").c_str());
     EXPECT_EQ(freeAttachment(&list), 0);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(access((dir.path + "/file" + std::to_string(i)).c_str(), F_OK) == 0, i == 2) << "file" << i;
+        EXPECT_EQ(access((dir.path + "/file" + std::to_string(i)).c_str(), F_OK) == 0, i == 2)
+            << "file" << i;
 }
 
 // "IMAP Login" comes first only with verbose logging and a log text. The language library is

@@ -1,6 +1,6 @@
-#include "platform/resources.h"
-
 #include <dlfcn.h>
+
+#include "platform/resources.h"
 
 namespace resources {
 namespace {
@@ -9,24 +9,34 @@ void* g_resourceHandle = nullptr;
 
 const char* OwnString(unsigned id) {
     switch (id) {
-        case kMsgPlugIns: return "MsgPlugIns";
-        case kImapPlugin: return "ImapPlugin";
-        case kVendor: return "Zoquerel";
-        case kInfoFormat: return "OSTRAVO INFO -- %s";
-        case kLogonFailedFormat: return "Server logon failed for user '%s'";
-        default: return nullptr;
+        case kMsgPlugIns:
+            return ZQ_TEXT_MSGPLUGINS;
+        case kImapPlugin:
+            return ZQ_TEXT_IMAPPLUGIN;
+        case kVendor:
+            return ZQ_TEXT_VENDOR;
+        case kInfoFormat:
+            return ZQ_TEXT_INFO_FORMAT;
+        case kLogonFailedFormat:
+            return ZQ_TEXT_LOGON_FAILED_FORMAT;
+        default:
+            return nullptr;
     }
 }
 
 }  // namespace
 
+static void* g_instance = nullptr;
+
 void* InstanceHandle() {
-    static void* const instance = [] {
+    if (!g_instance) {
         Dl_info info{};
-        return dladdr(reinterpret_cast<void*>(&OwnString), &info) ? info.dli_fbase : nullptr;
-    }();
-    return instance;
+        if (dladdr(reinterpret_cast<void*>(&OwnString), &info)) g_instance = info.dli_fbase;
+    }
+    return g_instance;
 }
+
+void SetInstanceHandle(void* instance) { g_instance = instance; }
 
 void* ResourceHandle() { return g_resourceHandle ? g_resourceHandle : InstanceHandle(); }
 

@@ -43,7 +43,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 // Starts `server` and connects to it.
 struct Connected {
-    explicit Connected(scripted::Server& server, int timeoutMs = 1500) : socket(Loopback(server.Port(), timeoutMs)) {
+    explicit Connected(scripted::Server& server, int timeoutMs = 1500)
+        : socket(Loopback(server.Port(), timeoutMs)) {
         server.Start();
         EXPECT_EQ(socket.Startup(), SocketResult::Ok);
         EXPECT_EQ(socket.Connect(), SocketResult::Ok);
@@ -302,25 +303,68 @@ TEST(SocketReceive, OutcomeTextAndTime) {
     } cases[] = {
         {"peer closes before sending", [](auto& s) { s.Close(); }, 100ms, SocketResult::NoData, "",
          "No data on the socket", 0, 1.5},
-        {"silent peer: the first-byte wait", [](auto& s) { s.Delay(4000ms); }, 100ms, SocketResult::NoData, "",
-         "No data on the socket", 1.95, 3.5},
-        {"reset after data", [](auto& s) { s.Send("* partial answer that goes on\r\n").Delay(100ms).Reset(); },
-         1000ms, SocketResult::ConnectionReset, {}, "The connection was terminated on a reset", 0, 10},
-        {"peer close ends the response", [](auto& s) { s.Send("* BYE going away\r\n").Close(); }, 2000ms,
-         SocketResult::Ok, "* BYE going away\r\n", {}, 0, 1.5},
-        {"a NUL ends what is taken of a chunk", [](auto& s) { s.Send(std::string("abc\0def\r\n", 9)).Close(); },
-         100ms, SocketResult::Ok, "abc", {}, 0, 10},
+        {"silent peer: the first-byte wait", [](auto& s) { s.Delay(4000ms); }, 100ms, SocketResult::NoData,
+         "", "No data on the socket", 1.95, 3.5},
+        {"reset after data",
+         [](auto& s) { s.Send("* partial answer that goes on\r\n").Delay(100ms).Reset(); },
+         1000ms,
+         SocketResult::ConnectionReset,
+         {},
+         "The connection was terminated on a reset",
+         0,
+         10},
+        {"peer close ends the response",
+         [](auto& s) { s.Send("* BYE going away\r\n").Close(); },
+         2000ms,
+         SocketResult::Ok,
+         "* BYE going away\r\n",
+         {},
+         0,
+         1.5},
+        {"a NUL ends what is taken of a chunk",
+         [](auto& s) { s.Send(std::string("abc\0def\r\n", 9)).Close(); },
+         100ms,
+         SocketResult::Ok,
+         "abc",
+         {},
+         0,
+         10},
         {"terminator line after an earlier line",
-         [](auto& s) { s.Send("* 3 EXISTS\r\nAEG1 OK Select done\r\n").Delay(3000ms); }, 1000ms, SocketResult::Ok,
-         "* 3 EXISTS\r\nAEG1 OK Select done\r\n", {}, 0, 0.7},
-        {"long chunk without an earlier line: the pause", [&](auto& s) { s.Send(longLine).Delay(3000ms); }, 1000ms,
-         SocketResult::Ok, longLine, {}, 1.0, 2.5},
+         [](auto& s) { s.Send("* 3 EXISTS\r\nAEG1 OK Select done\r\n").Delay(3000ms); },
+         1000ms,
+         SocketResult::Ok,
+         "* 3 EXISTS\r\nAEG1 OK Select done\r\n",
+         {},
+         0,
+         0.7},
+        {"long chunk without an earlier line: the pause",
+         [&](auto& s) { s.Send(longLine).Delay(3000ms); },
+         1000ms,
+         SocketResult::Ok,
+         longLine,
+         {},
+         1.0,
+         2.5},
         {"the tail reaches into the chunk before",
-         [](auto& s) { s.Send("* SEARCH 1 2 3 4 5 6 7 8 9 10 11\r\n").Delay(50ms).Send("AEG1 OK\r\n").Delay(3000ms); },
-         1000ms, SocketResult::Ok, "* SEARCH 1 2 3 4 5 6 7 8 9 10 11\r\nAEG1 OK\r\n", {}, 0, 0.7},
+         [](auto& s) {
+             s.Send("* SEARCH 1 2 3 4 5 6 7 8 9 10 11\r\n").Delay(50ms).Send("AEG1 OK\r\n").Delay(3000ms);
+         },
+         1000ms,
+         SocketResult::Ok,
+         "* SEARCH 1 2 3 4 5 6 7 8 9 10 11\r\nAEG1 OK\r\n",
+         {},
+         0,
+         0.7},
         {"no terminator: the pause, after two yields",
-         [](auto& s) { s.Send("* OK server ready\r\n").Delay(1500ms); }, 300ms, SocketResult::Ok,
-         "* OK server ready\r\n", {}, 0.3, 1.2, nullptr, 2},
+         [](auto& s) { s.Send("* OK server ready\r\n").Delay(1500ms); },
+         300ms,
+         SocketResult::Ok,
+         "* OK server ready\r\n",
+         {},
+         0.3,
+         1.2,
+         nullptr,
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -332,7 +376,8 @@ TEST(SocketReceive, OutcomeTextAndTime) {
         EXPECT_EQ(r.result, c.result);
         EXPECT_EQ(r.text, c.text.value_or(r.text));
         EXPECT_EQ(r.error, c.error.value_or(r.error));
-        EXPECT_TRUE(r.connected || c.result != SocketResult::ConnectionReset) << "a reset leaves the decision to the owner";
+        EXPECT_TRUE(r.connected || c.result != SocketResult::ConnectionReset)
+            << "a reset leaves the decision to the owner";
         EXPECT_GE(r.seconds, c.minSeconds);
         EXPECT_LT(r.seconds, c.maxSeconds);
         const int yields = YieldCount();
@@ -343,7 +388,8 @@ TEST(SocketReceive, OutcomeTextAndTime) {
 // Every chunk but the one that ends the response yields twice.
 TEST(SocketReceive, TwoYieldsPerChunk) {
     std::string response;
-    for (int i = 0; response.size() < 20000; ++i) response += "* " + std::to_string(i) + " FETCH (FLAGS (\\Seen))\r\n";
+    for (int i = 0; response.size() < 20000; ++i)
+        response += "* " + std::to_string(i) + " FETCH (FLAGS (\\Seen))\r\n";
     response += "AEG7 OK Fetch completed.\r\n";
     ScopedWaits waits(2000ms, 1500ms);
     scripted::Server server;
@@ -418,11 +464,11 @@ TEST(SocketTail, TerminatorRule) {
     } cases[] = {
         {"* 1 EXISTS\r\nAEG1 OK\r\n", true},
         {"\r\nAEG1\r\n", true},
-        {"* 1 EXISTS\rXAEG1 OK\r\n", true},     // the character after the CR is skipped, whatever it is
-        {"AEG1 OK\r\n", false},                 // no earlier CR inside the tail
-        {"* 1 EXISTS\r\nAEG1 OK", false},       // no closing CR LF
-        {"* 1 EXISTS\r\nAEG OK\r\n", false},    // shorter than the tag
-        {"* 1 EXISTS\r\naeg1 OK\r\n", false},   // byte-exact
+        {"* 1 EXISTS\rXAEG1 OK\r\n", true},    // the character after the CR is skipped, whatever it is
+        {"AEG1 OK\r\n", false},                // no earlier CR inside the tail
+        {"* 1 EXISTS\r\nAEG1 OK", false},      // no closing CR LF
+        {"* 1 EXISTS\r\nAEG OK\r\n", false},   // shorter than the tag
+        {"* 1 EXISTS\r\naeg1 OK\r\n", false},  // byte-exact
         {"* 1 EXISTS\r\nAEG2 OK\r\n", false},
         {"* 1 EXISTS\r\n* AEG1 OK\r\n", false},
         {"\r\n", false},

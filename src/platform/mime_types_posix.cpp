@@ -1,9 +1,8 @@
-#include "platform/mime_types.h"
-
 #include <string>
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/mime_types.h"
 
 namespace mime_types {
 namespace {

@@ -1,5 +1,3 @@
-#include "platform/files.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,6 +5,7 @@
 #include <string>
 
 #include "../support/test_kit.h"
+#include "platform/files.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
-#include "platform/timezone.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <tuple>
 
 #include "../support/test_kit.h"
+#include "platform/timezone.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "platform/message_box.h"
-
 #include <cstdio>
+
+#include "platform/message_box.h"
 
 namespace {
 void DefaultHandler(const char* text, unsigned, unsigned) { std::fprintf(stderr, "%s\n", text ? text : ""); }

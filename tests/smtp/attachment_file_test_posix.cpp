@@ -1,5 +1,3 @@
-#include "smtp/attachment_file.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,6 +9,7 @@
 #include <string>
 
 #include "../support/test_kit.h"
+#include "smtp/attachment_file.h"
 #include "smtp/attachment_list.h"
 
 namespace {

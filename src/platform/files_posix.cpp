@@ -1,5 +1,3 @@
-#include "platform/files.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,6 +5,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/files.h"
 
 namespace files {
 
@@ -78,6 +78,7 @@ ExclusiveFile::ExclusiveFile(const char* path) {
         return;
     }
     m_fd = fd;
+    m_open = true;
     m_size = static_cast<uint32_t>(info.st_size);
 }
 

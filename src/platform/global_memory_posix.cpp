@@ -1,6 +1,6 @@
-#include "platform/global_memory.h"
-
 #include <cstdlib>
+
+#include "platform/global_memory.h"
 
 void* AllocRecordBlock(size_t size) {
     if (size == 0) return nullptr;

@@ -1,5 +1,3 @@
-#include "platform/socket_api.h"
-
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -11,22 +9,30 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/socket_api.h"
+
 namespace sock {
 
 int WinsockErrorFromErrno(int err) {
     switch (err) {
-        case ECONNRESET: return kConnReset;
-        case ENETRESET: return kNetReset;
+        case ECONNRESET:
+            return kConnReset;
+        case ENETRESET:
+            return kNetReset;
         case ECONNABORTED:
-        case EPIPE: return kConnAborted;
-        case ENOTCONN: return kNotConn;
-        case ETIMEDOUT: return kTimedOut;
+        case EPIPE:
+            return kConnAborted;
+        case ENOTCONN:
+            return kNotConn;
+        case ETIMEDOUT:
+            return kTimedOut;
         case EAGAIN:
 #if EWOULDBLOCK != EAGAIN
         case EWOULDBLOCK:
 #endif
             return kTimedOut;
-        default: return kUnmapped;
+        default:
+            return kUnmapped;
     }
 }
 

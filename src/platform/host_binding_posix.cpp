@@ -1,9 +1,9 @@
-#include "platform/host_binding.h"
-
 #include <dlfcn.h>
 
 #include <cstring>
 #include <string>
+
+#include "platform/host_binding.h"
 
 namespace host {
 namespace {

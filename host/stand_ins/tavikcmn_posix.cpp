@@ -9,8 +9,7 @@
 
 #include "hostkit.h"
 
-extern "C" __attribute__((visibility("default"))) void* Ordinal_2(const char* fileName, void* instance,
-                                                                  void** handleVariable) {
+extern "C" HOSTKIT_API void* Ordinal_2(const char* fileName, void* instance, void** handleVariable) {
     HostKit_Record("TavikCmn", "Ordinal_2", fileName, 0, 0, instance, handleVariable);
     std::string name = fileName ? fileName : "";
     if (const char* over = std::getenv("HOSTKIT_LANGUAGE_LIBRARY")) {
@@ -24,7 +23,7 @@ extern "C" __attribute__((visibility("default"))) void* Ordinal_2(const char* fi
     return handle;
 }
 
-extern "C" __attribute__((visibility("default"))) int Ordinal_3(void* handle, void* instance) {
+extern "C" HOSTKIT_API int Ordinal_3(void* handle, void* instance) {
     HostKit_Record("TavikCmn", "Ordinal_3", "", 0, 0, handle, instance);
     if (handle && handle != instance) dlclose(handle);
     return 0;

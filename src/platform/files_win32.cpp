@@ -1,0 +1,111 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/files.h"
+
+namespace files {
+
+CString TempDirectory() {
+    char path[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathA(sizeof path, path);
+    if (length == 0 || length > MAX_PATH) return CString(".\\");
+    CString dir(path);
+    if (dir.GetAt(dir.GetLength() - 1) != '\\') dir += '\\';
+    return dir;
+}
+
+bool Exists(const char* path) {
+    return path && *path && ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Remove(const char* path) { return path && *path && ::DeleteFileA(path) != 0; }
+
+bool WriteNew(const char* path, const void* data, size_t size) {
+    if (!path || !*path) return false;
+    // Read and write, shared for reading, always created anew.
+    HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const char* bytes = static_cast<const char*>(data);
+    bool ok = true;
+    while (size > 0) {
+        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
+            ok = false;
+            break;
+        }
+        bytes += written;
+        size -= written;
+    }
+    return ::CloseHandle(file) && ok;
+}
+
+ExclusiveFile::ExclusiveFile(const char* path) {
+    if (!path || !*path) return;
+    // A read-only file is refused even where the system would let this process write it
+    // (an administrator's process on a file system that maps the attribute to permissions).
+    const DWORD attributes = ::GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
+    // Read and write access (0xC0000000), no sharing, existing files only.
+    HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    const DWORD size = ::GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE || size == 0) {  // an empty file cannot be mapped
+        ::CloseHandle(file);
+        return;
+    }
+    HANDLE mapping = ::CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
+    if (mapping) {
+        m_view = static_cast<const unsigned char*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+        ::CloseHandle(mapping);
+    }
+    ::CloseHandle(file);  // the view keeps the file open, and unshared
+    if (!m_view) return;
+    m_open = true;
+    m_size = size;
+}
+
+ExclusiveFile::~ExclusiveFile() {
+    if (m_view) ::UnmapViewOfFile(m_view);
+}
+
+size_t ExclusiveFile::ReadAt(uint64_t offset, void* buffer, size_t count) const {
+    if (!m_view || !buffer || offset >= m_size) return 0;
+    const size_t available = static_cast<size_t>(m_size - offset);
+    const size_t n = count < available ? count : available;
+    std::memcpy(buffer, m_view + offset, n);
+    return n;
+}
+
+bool ReadWholeFile(const char* path, std::string& out) {
+    out.clear();
+    const ExclusiveFile file(path);
+    if (!file.IsOpen()) return false;
+    out.resize(file.Size());
+    out.resize(file.ReadAt(0, out.data(), out.size()));
+    return true;
+}
+
+bool ReadPlainFile(const char* path, std::string& out) {
+    out.clear();
+    if (!path || !*path) return false;
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char chunk[16384];
+    bool ok = true;
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(file, chunk, sizeof chunk, &n, nullptr)) ok = false;
+        if (!ok || n == 0) break;
+        out.append(chunk, n);
+    }
+    ::CloseHandle(file);
+    if (!ok) out.clear();
+    return ok;
+}
+
+}  // namespace files
