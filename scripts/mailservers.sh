@@ -53,6 +53,17 @@ wait_listening() {
     return 1
 }
 
+# Waits until the file exists (at most ~10 s): on a loaded machine the listener can be up before
+# the master has written its pid file.
+wait_file() {
+    local i
+    for i in $(seq 1 200); do
+        [ -s "$1" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
 # True while the process group has a live (non-zombie) member: init reaps late here.
 group_alive() {
     local pgid=$1
@@ -143,7 +154,8 @@ start_dovecot() {
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
         write_dovecot_conf "$dir" "$port"
-        if dovecot -c "$dir/dovecot/dovecot.conf" 2>>"$dir/log/dovecot-start.log" && wait_listening "$port"; then
+        if dovecot -c "$dir/dovecot/dovecot.conf" 2>>"$dir/log/dovecot-start.log" && wait_listening "$port" &&
+            wait_file "$dir/dovecot/run/master.pid"; then
             pid=$(cat "$dir/dovecot/run/master.pid")
             {
                 echo "ZQ_IMAP_HOST=127.0.0.1"
