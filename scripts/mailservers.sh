@@ -53,11 +53,11 @@ wait_listening() {
     return 1
 }
 
-# Waits until the file exists (at most ~10 s): on a loaded machine the listener can be up before
-# the master has written its pid file.
+# Waits until a file exists and is not empty (at most ~5 s): the master may write its pid file
+# only after it has started listening.
 wait_file() {
     local i
-    for i in $(seq 1 200); do
+    for i in $(seq 1 100); do
         [ -s "$1" ] && return 0
         sleep 0.05
     done
@@ -258,7 +258,8 @@ start_postfix() {
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
         write_postfix_conf "$dir" "$port"
-        if postfix -c "$dir/postfix/etc" start 2>>"$dir/log/postfix-start.log" && wait_listening "$port"; then
+        if postfix -c "$dir/postfix/etc" start 2>>"$dir/log/postfix-start.log" && wait_listening "$port" &&
+            wait_file "$pidfile"; then
             pid=$(tr -d ' ' <"$pidfile")
             {
                 echo "ZQ_SMTP_HOST=127.0.0.1"
