@@ -10,6 +10,7 @@
 #include "mime/date_parse.h"
 #include "mime/text_match.h"
 #include "platform/files.h"
+#include "platform/host_binding.h"
 #include "records/cmsg.h"
 #include "session/attachment_files.h"
 #include "session/folder_list.h"
@@ -46,10 +47,21 @@ CString BodyText(const RetrievedMessage& retrieved, bool preferHtml) {
     return WithCrLfLineEnds(decoded);
 }
 
-// Paths of the written files joined by ","; a part that cannot be written is left out.
-CString WriteAttachments(const RetrievedMessage& retrieved) {
+// Paths of the written files joined by ","; a part that cannot be written is left out. The
+// list separator cannot appear in a path: in a directory whose path holds one, nothing is
+// written (the host could not tell the paths apart, and a release would delete the wrong file).
+CString WriteAttachments(const RetrievedMessage& retrieved, bool verbose) {
     const CString directory = files::TempDirectory();
     CString paths;
+    if (retrieved.attachmentCount > 0 && directory.Find(',') >= 0) {
+        if (verbose) {
+            CString line;
+            line.Format("IMAP: Attachments not saved: the temporary directory '%s' has a comma in its path.",
+                        directory.c_str());
+            host::Log(line);
+        }
+        return paths;
+    }
     for (int32_t i = 0; i < retrieved.attachmentCount && i < kMaxRetrievedAttachments; ++i) {
         CString path;
         try {
@@ -99,7 +111,7 @@ std::unique_ptr<CMsg> ImapSession::BuildMessage(const char* folder, uint32_t uid
     if (!seen && !headersOnly) imap.SetSeenFlag(folder, uid, false);
 
     message->m_strBody = BodyText(retrieved, logon.preferHtml != 0);
-    message->m_strAttachments = WriteAttachments(retrieved);
+    message->m_strAttachments = WriteAttachments(retrieved, verbose != 0);
     return message;
 }
 
