@@ -16,6 +16,7 @@
 #include "session/folder_list.h"
 #include "session/imap_session.h"
 #include "session/message_id.h"
+#include "session/record_array.h"
 
 namespace {
 
@@ -121,8 +122,8 @@ int32_t ImapSession::DownloadMessages(const char* folder, const uint32_t* uids, 
     const uint32_t n = count;
     count = 0;
     if (n == 0 || !uids || !out) return 0;
-    MailMsg** array = AllocMailMsgArray(n);
-    if (!array) return 0;
+    RecordArray array(n);
+    if (!array.IsAllocated()) return 0;
 
     auto retrieved = std::make_unique<RetrievedMessage>();
     for (uint32_t i = 0; i < n; ++i) {
@@ -131,15 +132,13 @@ int32_t ImapSession::DownloadMessages(const char* folder, const uint32_t* uids, 
         std::unique_ptr<CMsg> message = BuildMessage(folder, uid, *retrieved, headersOnly);
         MailMsg* record = nullptr;
         message->ToMailMsg(&record);
-        if (record) {
-            record->partial = retrieved->wholeMessage == 0 ? 1 : 0;
-            array[count++] = record;
-        }
+        if (record) record->partial = retrieved->wholeMessage == 0 ? 1 : 0;
+        array.Append(record);
         // Header-only downloads leave nothing behind.
         FolderCache* cache = headersOnly ? nullptr : FindFolder(folder);
         if (cache) cache->messages.push_back(std::move(message));
     }
-    *out = array;
+    array.HandOver(out, count);
     return 0;
 }
 

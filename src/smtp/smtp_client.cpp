@@ -15,7 +15,13 @@ constexpr const char* kMessageContent = "[Message Content]";
 
 SmtpClient::SmtpClient() : m_clock([] { return CTime::GetCurrentTime().GetTime(); }) {}
 
-SmtpClient::~SmtpClient() { Disconnect(); }
+// Never throws: the owner may be going away with the library (the stream closes either way).
+SmtpClient::~SmtpClient() {
+    try {
+        Disconnect();
+    } catch (...) {
+    }
+}
 
 void SmtpClient::Log(const char* text) const {
     if (m_settings.logging) host::Log(text);
