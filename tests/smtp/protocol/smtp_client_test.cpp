@@ -252,7 +252,8 @@ TEST_F(SmtpSend, ChecksAndRefusedSender) {
     Verify();
 }
 
-// No recipient accepted: no DATA and no reset. On the same connection, a blind-copy-only
+// No recipient accepted: no DATA, and the transaction is reset (traced, its reply read) so
+// that the next MAIL FROM is not a nested one. On the same connection, a blind-copy-only
 // message (an empty To: header, no subject, an empty body as one space) skips its refused
 // first recipient and goes to the second.
 TEST_F(SmtpSend, RefusedRecipientsAreSkipped) {
@@ -260,6 +261,7 @@ TEST_F(SmtpSend, RefusedRecipientsAreSkipped) {
     Sender();
     Cmd("RCPT TO: <x@example.test>\r\n", "550 5.1.1 unknown\r\n");
     Cmd("RCPT TO: <y@example.test>\r\n", "550 5.1.1 unknown\r\n");
+    Cmd("RSET\r\n", "250 2.0.0 Ok\r\n");
     Sender();
     Cmd("RCPT TO: <nobody@example.test>\r\n", "550 5.1.1 Recipient address rejected\r\n");
     Cmd("RCPT TO: <bob@example.test>\r\n", kOk);
@@ -268,6 +270,7 @@ TEST_F(SmtpSend, RefusedRecipientsAreSkipped) {
     ScriptEnd();
     Connected();
     EXPECT_EQ(client.SendMail(message, sent), SmtpResult::NoRecipients);
+    EXPECT_EQ(scripted::JournalTexts("MLOGAdd", "SMTP SEND:RSET").back(), "SMTP SEND:RSET\r\n\nSMTP RECV:250 2.0.0 Ok\r\n");
     message.m_strTo = "";
     message.m_strBcc = "nobody@example.test, bob@example.test";
     message.m_strSubject = "";
