@@ -14,8 +14,8 @@ struct Pair {
     CString extension;  // lower case, with its leading dot: ".pdf"
 };
 
-// One pair per (type, extension) in file order; types listed without an extension give none.
-// False when the file cannot be read.
+// One pair per extension (with the first type the file gives it), shortest extensions first and
+// then by text; types listed without an extension give none. False when the file cannot be read.
 bool ReadTable(const char* path, std::vector<Pair>& pairs);
 
 }  // namespace mime_types
