@@ -110,7 +110,12 @@ CString WriteAttachmentFile(const MimePart& part, const CString& directory) {
         files::FileIdentity identity;
         switch (files::CreateNew(path, bytes, size, &identity)) {
             case files::CreateResult::Created:
-                created_files::Remember(path, identity);
+                try {
+                    created_files::Remember(path, identity);
+                } catch (...) {
+                    files::Remove(path);  // a file nobody knows of would never be released
+                    throw;
+                }
                 return path;
             case files::CreateResult::Exists: continue;
             case files::CreateResult::Failed: return CString();
