@@ -298,8 +298,10 @@ cmd_start() {
     # The servers must not inherit the lock (9>&- below): a daemon holding it would stall every later start.
     exec 9>"$LOCK"
     flock 9
-    start_dovecot "$dir"
-    start_postfix "$dir"
+    # The daemons must not inherit the lock: one left running by a failed start would hold it
+    # for as long as it runs, and every later start would wait for it.
+    start_dovecot "$dir" 9>&-
+    start_postfix "$dir" 9>&-
     flock -u 9
     {
         echo "ZQ_PASSWORD_alice=$ALICE_PASSWORD"

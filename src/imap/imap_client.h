@@ -106,8 +106,9 @@ private:
     CStringArray m_folders;
     CString m_selectedFolder;
     int32_t m_selectedCount = 0;
-    // The last Execute could not send: the stream is gone (time-outs were already retried).
-    bool m_sendFailed = false;
+    // The last Execute could not send because the stream is gone (reset or closed); a send that
+    // timed out does not set it.
+    bool m_streamGone = false;
 };
 
 // UIDs go on the wire unsigned: the same text as a signed number for every UID below 2^31,

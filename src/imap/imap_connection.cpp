@@ -3,7 +3,13 @@
 #include "imap/imap_client.h"
 #include "platform/host_binding.h"
 
-ImapClient::~ImapClient() { Disconnect(); }
+// Never throws: the owner may be going away with the library (the stream closes either way).
+ImapClient::~ImapClient() {
+    try {
+        Disconnect();
+    } catch (...) {
+    }
+}
 
 ImapResult ImapClient::Connect(const ImapSettings* settings) {
     if (m_connected) return ImapResult::Ok;  // the settings are not copied again

@@ -17,8 +17,11 @@ bool ImapClient::Execute(const char* command, CString& response) {
     CString line;
     line.Format("%s %s\r\n", m_currentTag.c_str(), command ? command : "");
     host::YieldCycles(10);
-    m_sendFailed = !m_socket || m_socket->Send(line) != SocketResult::Ok;
-    if (m_sendFailed) return false;
+    const SocketResult sent = m_socket ? m_socket->Send(line) : SocketResult::NotConnected;
+    // A reset or a closed stream is final; a time-out (the server not reading for a while) is not.
+    m_streamGone = sent == SocketResult::ConnectionReset || sent == SocketResult::ConnectionAborted ||
+                   sent == SocketResult::NotConnected;
+    if (sent != SocketResult::Ok) return false;
     if (m_socket->Receive(response, m_currentTag) != SocketResult::Ok) return false;
     host::YieldCycles(10);
     if (m_settings.logging) Trace(command ? command : "", response);

@@ -53,9 +53,11 @@ ImapResult ImapClient::GetMessageUids(const char* folder, std::vector<uint32_t>&
 
 ImapResult ImapClient::SearchFallback(std::vector<uint32_t>& uids, int& count) {
     CString command, response;
-    // One exchange per message. A stream that can no longer send ends the walk: every further
-    // exchange would fail the same way, and a server that announced a huge count and went
-    // away must not hold the host for billions of them.
+    // One exchange per message; a failed one (a refusal, a send that timed out) skips that
+    // message and the walk goes on. Once the stream is gone (reset or closed), every further
+    // exchange would fail at once without reaching the server: the remaining messages count as
+    // skipped without being tried, so a server that announced a huge count and went away does
+    // not hold the host for billions of them.
     // Every message number is a candidate; with the unread-only flag, those whose flags were
     // read and hold no "seen". Only that list is kept, so its size follows real answers.
     std::vector<int> unread;
@@ -63,7 +65,7 @@ ImapResult ImapClient::SearchFallback(std::vector<uint32_t>& uids, int& count) {
         for (int n = 1; n <= m_selectedCount; ++n) {
             command.Format("FETCH %d FLAGS", n);
             if (Execute(command, response) && !ContainsNoCase("seen", response.view())) unread.push_back(n);
-            if (m_sendFailed) break;
+            if (m_streamGone) break;
         }
         if (unread.empty()) return ImapResult::Ok;
     } else if (m_selectedCount <= 0) {
@@ -74,8 +76,8 @@ ImapResult ImapClient::SearchFallback(std::vector<uint32_t>& uids, int& count) {
         const int n = m_settings.unreadOnly ? unread[static_cast<size_t>(i)] : i + 1;
         command.Format("FETCH %d UID", n);
         if (!Execute(command, response)) {
-            if (m_sendFailed) break;
-            continue;
+            if (m_streamGone) break;
+            continue;  // this message is skipped
         }
         uint32_t uid = 0;
         if (ParseFetchUid(response.view(), uid)) StoreUid(uids, count, uid);

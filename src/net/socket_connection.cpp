@@ -41,7 +41,8 @@ SocketResult SocketConnection::Connect() {
     if (!m_initialized) return Fail(SocketResult::NotInitialized, kNotInitializedText);
     if (m_socket != sock::kInvalidHandle) Close();  // a reconnect starts from scratch
     m_socket = sock::OpenStream();
-    if (m_socket == sock::kInvalidHandle) return Fail(SocketResult::SocketFailed, "Creation of the socket failed.");
+    if (m_socket == sock::kInvalidHandle)
+        return Fail(SocketResult::SocketFailed, "Creation of the socket failed.");
 
     const char* server = m_settings.server.c_str();
     if (!sock::ParseDotted(server, &m_peerAddress) && !sock::ResolveName(server, &m_peerAddress)) {
@@ -49,13 +50,16 @@ SocketResult SocketConnection::Connect() {
         m_lastError.Format("The supplied server '%s' is invalid", server);
         return SocketResult::BadServer;
     }
-    if (m_settings.receiveTimeoutMs != -1) sock::SetTimeoutOption(m_socket, true, m_settings.receiveTimeoutMs);
-    if (m_settings.sendTimeoutMs != -1) sock::SetTimeoutOption(m_socket, false, m_settings.sendTimeoutMs);
     sock::SetKeepAlive(m_socket);
     if (!sock::ConnectTo(m_socket, m_peerAddress, static_cast<uint16_t>(m_settings.port))) {
         Close();
         return Fail(SocketResult::ConnectFailed, kNotConnectedText);
     }
+    // Set once connected: Linux would let the send time-out bound the handshake as well, and
+    // only the transport's own waits may end a connection attempt.
+    if (m_settings.receiveTimeoutMs != -1)
+        sock::SetTimeoutOption(m_socket, true, m_settings.receiveTimeoutMs);
+    if (m_settings.sendTimeoutMs != -1) sock::SetTimeoutOption(m_socket, false, m_settings.sendTimeoutMs);
     m_connected = true;
     return SocketResult::Ok;
 }

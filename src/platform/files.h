@@ -20,6 +20,24 @@ bool Remove(const char* path);
 // Creates the file anew (an existing one is overwritten) and writes all bytes.
 bool WriteNew(const char* path, const void* data, size_t size);
 
+// What tells one file from a later one created at the same path (which may even get the same
+// inode number back): device, inode and the time of its last change, in nanoseconds.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t changed = 0;
+};
+
+enum class CreateResult { Created, Exists, Failed };
+
+// Creates the file only when nothing has that name yet (a link or a FIFO included: no existing
+// object is ever opened), writes all bytes and closes it. A failed write removes the file again.
+// On success `identity` (when given) receives the new file's identity.
+CreateResult CreateNew(const char* path, const void* data, size_t size, FileIdentity* identity);
+// True when `path` still names the file of that identity, unchanged since (a link at the path
+// does not count).
+bool IsSameFile(const char* path, const FileIdentity& identity);
+
 // A file opened under the attachment reader's open rules: an existing, non-empty regular file
 // that this process may open for reading and writing with no one else sharing it. On POSIX a
 // file without any write permission bit counts as read-only even for root, who could otherwise

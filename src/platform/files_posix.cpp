@@ -45,6 +45,49 @@ bool WriteNew(const char* path, const void* data, size_t size) {
 }
 
 namespace {
+FileIdentity IdentityOf(const struct stat& info) {
+    return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                        static_cast<int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec};
+}
+}  // namespace
+
+CreateResult CreateNew(const char* path, const void* data, size_t size, FileIdentity* identity) {
+    if (!path || !*path) return CreateResult::Failed;
+    // O_EXCL: the name is taken atomically, and nothing already there (a link planted at the
+    // name, a FIFO, another program's file) is opened, followed or truncated.
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+    if (fd < 0) return errno == EEXIST ? CreateResult::Exists : CreateResult::Failed;
+    bool ok = true;
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    struct stat info {};
+    ok = ok && ::fstat(fd, &info) == 0;  // after the last write: its change time is final
+    ok = (::close(fd) == 0) && ok;
+    if (!ok) {
+        ::unlink(path);  // ours: created above
+        return CreateResult::Failed;
+    }
+    if (identity) *identity = IdentityOf(info);
+    return CreateResult::Created;
+}
+
+bool IsSameFile(const char* path, const FileIdentity& identity) {
+    struct stat info {};
+    if (!path || ::lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    const FileIdentity now = IdentityOf(info);
+    return now.device == identity.device && now.inode == identity.inode && now.changed == identity.changed;
+}
+
+namespace {
 // Another process's record lock anywhere in the file counts as holding the file.
 bool LockedByRecordLock(int fd) {
     struct flock probe {};

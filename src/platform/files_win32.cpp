@@ -42,6 +42,63 @@ bool WriteNew(const char* path, const void* data, size_t size) {
     return ::CloseHandle(file) && ok;
 }
 
+namespace {
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                        static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                             info.ftLastWriteTime.dwLowDateTime)};
+}
+}  // namespace
+
+CreateResult CreateNew(const char* path, const void* data, size_t size, FileIdentity* identity) {
+    if (!path || !*path) return CreateResult::Failed;
+    // CREATE_NEW: the name is taken atomically; nothing already there (a device name included,
+    // which the caller's names avoid anyway) is opened or truncated.
+    HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateResult::Exists
+                                                                            : CreateResult::Failed;
+    }
+    const char* bytes = static_cast<const char*>(data);
+    bool ok = true;
+    while (size > 0) {
+        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
+            ok = false;
+            break;
+        }
+        bytes += written;
+        size -= written;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    ok = ok && ::GetFileInformationByHandle(file, &info);  // after the last write: its time is final
+    ok = ::CloseHandle(file) && ok;
+    if (!ok) {
+        ::DeleteFileA(path);  // ours: created above
+        return CreateResult::Failed;
+    }
+    if (identity) *identity = IdentityOf(info);
+    return CreateResult::Created;
+}
+
+bool IsSameFile(const char* path, const FileIdentity& identity) {
+    if (!path || !*path) return false;
+    // Attributes only, shared every way, a link looked at itself rather than followed.
+    HANDLE file = ::CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool read = ::GetFileInformationByHandle(file, &info);
+    ::CloseHandle(file);
+    if (!read || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) return false;
+    const FileIdentity now = IdentityOf(info);
+    return now.device == identity.device && now.inode == identity.inode && now.changed == identity.changed;
+}
+
 ExclusiveFile::ExclusiveFile(const char* path) {
     if (!path || !*path) return;
     // A read-only file is refused even where the system would let this process write it

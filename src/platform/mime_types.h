@@ -20,10 +20,11 @@ struct Pair {
     CString extension;  // lower case, with its leading dot: ".pdf"
 };
 
-// POSIX: one pair per (type, extension) in file order; types listed without an extension give
-// none. Windows: one pair per subkey in enumeration order; a subkey that cannot be opened keeps
-// an empty extension, one without a string "Extension" value is left out.
-// False when the table (file or key) cannot be read.
+// POSIX: one pair per extension (with the first type the file gives it), shortest extensions
+// first and then by text; types listed without an extension give none. Windows: one pair per
+// subkey in enumeration order; a subkey that cannot be opened keeps an empty extension, one
+// without a string "Extension" value is left out. False when the table (file or key) cannot be
+// read.
 bool ReadTable(const char* path, std::vector<Pair>& pairs);
 
 }  // namespace mime_types

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,16 @@ bool ReadTable(const char* path, std::vector<Pair>& pairs) {
             pairs.push_back(Pair{type, std::move(extension)});
         });
     }
+    // The lookup takes the first entry whose extension contains the one asked for: with the
+    // shortest extensions first (then by text) that is the exact extension whenever the table
+    // has it. One entry per extension, its first type in file order.
+    std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) {
+        if (a.extension.GetLength() != b.extension.GetLength()) return a.extension.GetLength() < b.extension.GetLength();
+        return a.extension.str() < b.extension.str();
+    });
+    pairs.erase(std::unique(pairs.begin(), pairs.end(),
+                            [](const Pair& a, const Pair& b) { return a.extension.str() == b.extension.str(); }),
+                pairs.end());
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "platform/socket_api.h"
 
@@ -84,11 +85,20 @@ bool ConnectTo(Handle handle, uint32_t addressNetOrder, uint16_t port) {
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
     peer.sin_addr.s_addr = addressNetOrder;
+    if (::connect(handle, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return true;
+    if (errno != EINTR) return false;
+    // Interrupted by a signal, the handshake goes on by itself (a second connect would only
+    // answer EALREADY): wait for its end as the blocking call would have, and read its outcome.
+    pollfd entry{handle, POLLOUT, 0};
     int rc;
     do {
-        rc = ::connect(handle, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+        rc = ::poll(&entry, 1, -1);
+    } while (rc < 0 && errno == EINTR);
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (rc < 0 || ::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
+    errno = error;
+    return error == 0;
 }
 
 int SendBytes(Handle handle, const char* data, int length) {
@@ -109,20 +119,33 @@ int ReceiveBytes(Handle handle, char* buffer, int capacity) {
 
 // ppoll rather than select: a host process may hold more descriptors than an fd_set can
 // name, and the waits keep their microseconds. Readable means what select means by it: data,
-// the peer's end, or an error waiting to be read.
+// the peer's end, or an error waiting to be read. A signal of the host (a timer, a child, a
+// profiler) does not end the wait: it goes on for the time that remains.
 int WaitReadable(Handle handle, long seconds, long microseconds) {
-    pollfd entry{handle, POLLIN, 0};
-    timespec wait{};
-    wait.tv_sec = seconds;
-    wait.tv_nsec = microseconds * 1000;
-    const int rc = ::ppoll(&entry, 1, &wait, nullptr);
-    if (rc < 0) return -1;
-    if (rc == 0) return 0;
-    if (entry.revents & POLLNVAL) {
-        errno = EBADF;
-        return -1;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long deadline = (static_cast<long long>(now.tv_sec) + seconds) * 1'000'000'000LL +
+                               now.tv_nsec + microseconds * 1000LL;
+    for (;;) {
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long left =
+            deadline - (static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec);
+        timespec wait{};
+        if (left > 0) {
+            wait.tv_sec = static_cast<time_t>(left / 1'000'000'000LL);
+            wait.tv_nsec = static_cast<long>(left % 1'000'000'000LL);
+        }
+        pollfd entry{handle, POLLIN, 0};
+        const int rc = ::ppoll(&entry, 1, &wait, nullptr);
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc < 0) return -1;
+        if (rc == 0) return 0;
+        if (entry.revents & POLLNVAL) {
+            errno = EBADF;
+            return -1;
+        }
+        return 1;
     }
-    return 1;
 }
 
 int PendingBytes(Handle handle) {

@@ -113,7 +113,9 @@ int32_t MailPlugInApp::GetMessageAttachment(FolderRef folder, uint32_t idLength,
                                             AttachmentList** list) {
     if (!loggedOn) return kNotLoggedOn;
     if (verbose) host::Log("IMAP: Finishing getting attachments for message.");
-    const int32_t result = session.GetAttachments(folder, idLength, idData, list);
+    // The list lines follow this layer's flag, not the session's: a refused Logon changes only ours.
+    const int32_t result = session.GetAttachments(folder, idLength, idData, list, verbose != 0);
+    if (result == static_cast<int32_t>(SessionResult::NotCached)) return result;  // nothing more is logged
     if (verbose) host::Log("IMAP: Finishing getting attachments for message.");
     return result;
 }

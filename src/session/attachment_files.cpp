@@ -1,15 +1,14 @@
 #include "session/attachment_files.h"
 
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "mime/base64_decode.h"
 #include "mime/text_match.h"
 #include "platform/files.h"
+#include "session/created_files.h"
 
 namespace {
 
@@ -18,7 +17,25 @@ constexpr int kMaxNameTries = 10000;
 // Below this, no useful name fits beside the directory.
 constexpr int kMinNameRoom = 16;
 
-bool IsUnsafeCharacter(unsigned char ch) { return ch < 0x20 || ch == 0x7f || ch == ','; }
+// Control characters, the list separator, and what some file systems refuse or read as a
+// drive, a stream or a wildcard: a name means the same single file everywhere.
+bool IsUnsafeCharacter(unsigned char ch) {
+    return ch < 0x20 || ch == 0x7f || ch == ',' || ch == ':' || ch == '*' || ch == '?' || ch == '"' || ch == '<' ||
+           ch == '>' || ch == '|';
+}
+
+// Names that open a device instead of a file on some systems, whatever extension follows.
+bool IsDeviceName(std::string_view name) {
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    std::string upper(stem);
+    for (char& ch : upper) ch = (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 32) : ch;
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+        upper == "CONOUT$")
+        return true;
+    return upper.size() == 4 && (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) && upper[3] >= '0' &&
+           upper[3] <= '9';
+}
 
 }  // namespace
 
@@ -40,7 +57,10 @@ CString SafeAttachmentName(const CString& fileName) {
         }
     }
     if (safe == ".") safe = "_";
+    // Trailing dots and blanks are dropped by some file systems: two names would meet in one file.
+    while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
     if (safe.empty()) safe = "attachment";
+    if (IsDeviceName(safe)) safe.insert(0, "_");
     return CString(std::move(safe));
 }
 
@@ -68,34 +88,38 @@ CString AttachmentCandidateName(const CString& safeName, int counter, int room) 
     return CString(std::move(candidate));
 }
 
-bool FileExistsInDirectory(const char* name, const char* directory) {
-    if (!name || !*name) return false;
-    CString path = (directory && *directory) ? CString(directory) : files::TempDirectory();
-    if (path[path.GetLength() - 1] != '/') path += '/';
-    path += name;
-    // A link counts even when it points nowhere: writing through it could leave the directory.
-    std::error_code error;
-    const auto status = std::filesystem::symlink_status(path.c_str(), error);
-    return !error && std::filesystem::exists(status);
-}
-
 CString WriteAttachmentFile(const MimePart& part, const CString& directory) {
     if (part.body.IsEmpty()) return CString();
     const int room = kMaxAttachmentPath - directory.GetLength();
     const CString safe = SafeAttachmentName(part.fileName);
-    CString name = AttachmentCandidateName(safe, 0, room);
-    for (int counter = 1; !name.IsEmpty() && FileExistsInDirectory(name, directory); ++counter)
-        name = counter > kMaxNameTries ? CString() : AttachmentCandidateName(safe, counter, room);
-    if (name.IsEmpty()) return CString();
 
-    const CString path = directory + name;
+    std::unique_ptr<unsigned char[]> decoded;
+    const void* bytes = part.body.c_str();
+    size_t size = static_cast<size_t>(part.body.GetLength());
     if (ContainsNoCase("base64", part.transferEncoding.view())) {
-        std::unique_ptr<unsigned char[]> bytes;
         int32_t length = 0;
-        Base64Decode(part.body, bytes, length);
-        if (!files::WriteNew(path, bytes.get(), static_cast<size_t>(length))) return CString();
-    } else if (!files::WriteNew(path, part.body.c_str(), static_cast<size_t>(part.body.GetLength()))) {
-        return CString();
+        Base64Decode(part.body, decoded, length);
+        bytes = decoded.get();
+        size = static_cast<size_t>(length);
     }
-    return path;
+    // Each name is taken atomically; a name already in use (by anything) moves on to the next.
+    for (int counter = 0; counter <= kMaxNameTries; ++counter) {
+        const CString name = AttachmentCandidateName(safe, counter, room);
+        if (name.IsEmpty()) return CString();
+        const CString path = directory + name;
+        files::FileIdentity identity;
+        switch (files::CreateNew(path, bytes, size, &identity)) {
+            case files::CreateResult::Created:
+                try {
+                    created_files::Remember(path, identity);
+                } catch (...) {
+                    files::Remove(path);  // a file nobody knows of would never be released
+                    throw;
+                }
+                return path;
+            case files::CreateResult::Exists: continue;
+            case files::CreateResult::Failed: return CString();
+        }
+    }
+    return CString();
 }

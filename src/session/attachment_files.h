@@ -11,7 +11,9 @@
 inline constexpr int kMaxAttachmentPath = 255;
 
 // The part's file name made safe: its last path component ("/" and "\\" both separate), with
-// control characters and "," replaced, ".." broken up, and "attachment" when nothing is left.
+// control characters, "," and the characters some systems refuse (: * ? " < > |) replaced,
+// ".." broken up, trailing dots and blanks dropped, "attachment" when nothing is left, and a
+// device name (CON, aux.txt, LPT1, ...) prefixed with "_".
 CString SafeAttachmentName(const CString& fileName);
 
 // The name to try for the counter-th clash (0: none): "(n)" before the first "." (or at the
@@ -19,11 +21,8 @@ CString SafeAttachmentName(const CString& fileName);
 // unless it would take more than half the room. Empty when no name fits.
 CString AttachmentCandidateName(const CString& safeName, int counter, int room);
 
-// True when anything, a dangling link included, has that name in the directory (the temporary
-// directory when `directory` is empty). False for an empty name.
-bool FileExistsInDirectory(const char* name, const char* directory);
-
 // Decodes the part (base64 when its transfer encoding says so) and writes it to a new file in
-// `directory` (ending with a separator) under a name no file has yet. The full path, or empty
-// when the part is empty or no file could be written.
+// `directory` (ending with a separator) under a name nothing has yet, created exclusively and
+// remembered as this process's own. The full path, or empty when the part is empty or no file
+// could be written.
 CString WriteAttachmentFile(const MimePart& part, const CString& directory);

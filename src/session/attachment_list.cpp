@@ -24,7 +24,8 @@ bool ImapSession::GetAttachmentNames(FolderRef folder, uint32_t length, const ui
     return true;
 }
 
-int32_t ImapSession::GetAttachments(FolderRef folder, uint32_t idLength, const uint8_t* idData, AttachmentList** list) {
+int32_t ImapSession::GetAttachments(FolderRef folder, uint32_t idLength, const uint8_t* idData, AttachmentList** list,
+                                    bool logLines) {
     CStringArray names;
     if (!GetAttachmentNames(folder, idLength, idData, names)) return static_cast<int32_t>(SessionResult::NotCached);
     const int n = names.GetSize();
@@ -33,7 +34,7 @@ int32_t ImapSession::GetAttachments(FolderRef folder, uint32_t idLength, const u
     if (!block) return static_cast<int32_t>(SessionResult::OutOfMemory);
     *list = block;
     const int k = std::min(n, ZQ_MAX_ATTACHMENTS);
-    if (verbose && n > ZQ_MAX_ATTACHMENTS) {
+    if (logLines && n > ZQ_MAX_ATTACHMENTS) {
         CString text = "The message contains more attachments than allowable. Removing attachments:";
         for (int i = ZQ_MAX_ATTACHMENTS; i < n; ++i) text += "\n" + names[i];
         host::Log(text);
@@ -43,7 +44,7 @@ int32_t ImapSession::GetAttachments(FolderRef folder, uint32_t idLength, const u
         // Download keeps paths short enough; a longer one is cut rather than overrun the entry.
         const size_t size = std::min<size_t>(static_cast<size_t>(names[i].GetLength()), ZQ_ATTACHMENT_PATH_SIZE - 1);
         std::memcpy(block->path[i], names[i].c_str(), size);
-        if (verbose) {
+        if (logLines) {
             CString line;
             line.Format("ATT: %s", names[i].c_str());
             host::Log(line);

@@ -1,12 +1,12 @@
 #include "session/folder_list.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "platform/layout32.h"
 #include "records/cmsg.h"
+#include "session/created_files.h"
 #include "session/imap_session.h"
 
 ZQ_LAYOUT32(sizeof(FolderEntry) == 16);
@@ -106,7 +106,7 @@ int32_t ReleaseAttachmentList(AttachmentList** list) {
     const int32_t count = block->count < ZQ_MAX_ATTACHMENTS ? block->count : ZQ_MAX_ATTACHMENTS;
     for (int32_t i = 0; i < count; ++i) {
         block->path[i][ZQ_ATTACHMENT_PATH_SIZE - 1] = '\0';
-        std::remove(block->path[i]);
+        created_files::Release(block->path[i]);  // only files this process wrote are deleted
     }
     delete block;
     return 0;

@@ -15,7 +15,7 @@ int32_t BuildFolderList(const CStringArray& names, FolderEntry*** out, uint32_t*
 // Release exports' work: 211 for a null array, else 0.
 int32_t ReleaseFolderList(FolderEntry** folders, int32_t count);
 int32_t ReleaseMailMsgArray(MailMsg** records, int32_t count);
-// Deletes the attachment files and releases the block; 0 always.
+// Deletes the attachment files this process created and releases the block; 0 always.
 int32_t ReleaseAttachmentList(AttachmentList** list);
 
 // Allocation matching the release functions above.

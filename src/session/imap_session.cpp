@@ -1,5 +1,7 @@
 #include "session/imap_session.h"
 
+#include <cstdint>
+
 #include "platform/ctime.h"
 #include "platform/host_binding.h"
 #include "platform/resources.h"
@@ -9,14 +11,22 @@ constexpr int32_t kImapTimeoutMs = 1500;
 constexpr const char* kInvalidConnection = "IMAP: Invalid connection. Cannot continue";
 }  // namespace
 
-ImapSession::~ImapSession() { Reset(); }
+// Runs at unload too, where an exception would end the host: LOGOUT and quit are best effort.
+ImapSession::~ImapSession() {
+    try {
+        Reset();
+    } catch (...) {
+    }
+}
 
 CString ImapSession::SinceDate(int32_t daysBack, int32_t now) {
     if (daysBack <= 0) return CString("01-Jan-1990");
     // Month names spelled out here: the host's locale must not change the protocol text.
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const CTime since(static_cast<int32_t>(static_cast<int64_t>(now) - static_cast<int64_t>(daysBack) * 86400));
+    // A day limit reaching before the first 32-bit time stops there instead of wrapping around.
+    const int64_t back = static_cast<int64_t>(now) - static_cast<int64_t>(daysBack) * 86400;
+    const CTime since(static_cast<int32_t>(back < INT32_MIN ? INT32_MIN : back));
     CString text;
     text.Format("%02d-%s-%04d", since.GetDay(), kMonths[(since.GetMonth() + 11) % 12], since.GetYear());
     return text;

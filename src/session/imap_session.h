@@ -52,7 +52,10 @@ public:
                           const int32_t* idCount);
     int32_t GetAllMsgs(MailMsg*** records, uint32_t* count, int32_t headersOnly);
     int32_t GetMsg(FolderRef folder, const MessageIdRef* id, MailMsg** record);
-    int32_t GetAttachments(FolderRef folder, uint32_t idLength, const uint8_t* idData, AttachmentList** list);
+    // The cached message's attachment list for the host: 0, 2 when not cached, 16 out of memory.
+    // The "ATT: " lines and the too-many line are written when `logLines` (the caller's flag).
+    int32_t GetAttachments(FolderRef folder, uint32_t idLength, const uint8_t* idData, AttachmentList** list,
+                           bool logLines);
     int32_t SendMessage(const MailMsg* message);
 
     // New search of the folder into its cache's UIDs: 0, 8, or the search's code.

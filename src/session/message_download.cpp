@@ -10,11 +10,13 @@
 #include "mime/date_parse.h"
 #include "mime/text_match.h"
 #include "platform/files.h"
+#include "platform/host_binding.h"
 #include "records/cmsg.h"
 #include "session/attachment_files.h"
 #include "session/folder_list.h"
 #include "session/imap_session.h"
 #include "session/message_id.h"
+#include "session/record_array.h"
 
 namespace {
 
@@ -46,10 +48,21 @@ CString BodyText(const RetrievedMessage& retrieved, bool preferHtml) {
     return WithCrLfLineEnds(decoded);
 }
 
-// Paths of the written files joined by ","; a part that cannot be written is left out.
-CString WriteAttachments(const RetrievedMessage& retrieved) {
+// Paths of the written files joined by ","; a part that cannot be written is left out. The
+// list separator cannot appear in a path: in a directory whose path holds one, nothing is
+// written (the host could not tell the paths apart, and a release would delete the wrong file).
+CString WriteAttachments(const RetrievedMessage& retrieved, bool verbose) {
     const CString directory = files::TempDirectory();
     CString paths;
+    if (retrieved.attachmentCount > 0 && directory.Find(',') >= 0) {
+        if (verbose) {
+            CString line;
+            line.Format("IMAP: Attachments not saved: the temporary directory '%s' has a comma in its path.",
+                        directory.c_str());
+            host::Log(line);
+        }
+        return paths;
+    }
     for (int32_t i = 0; i < retrieved.attachmentCount && i < kMaxRetrievedAttachments; ++i) {
         CString path;
         try {
@@ -99,7 +112,7 @@ std::unique_ptr<CMsg> ImapSession::BuildMessage(const char* folder, uint32_t uid
     if (!seen && !headersOnly) imap.SetSeenFlag(folder, uid, false);
 
     message->m_strBody = BodyText(retrieved, logon.preferHtml != 0);
-    message->m_strAttachments = WriteAttachments(retrieved);
+    message->m_strAttachments = WriteAttachments(retrieved, verbose != 0);
     return message;
 }
 
@@ -109,8 +122,8 @@ int32_t ImapSession::DownloadMessages(const char* folder, const uint32_t* uids, 
     const uint32_t n = count;
     count = 0;
     if (n == 0 || !uids || !out) return 0;
-    MailMsg** array = AllocMailMsgArray(n);
-    if (!array) return 0;
+    RecordArray array(n);
+    if (!array.IsAllocated()) return 0;
 
     auto retrieved = std::make_unique<RetrievedMessage>();
     for (uint32_t i = 0; i < n; ++i) {
@@ -119,15 +132,13 @@ int32_t ImapSession::DownloadMessages(const char* folder, const uint32_t* uids, 
         std::unique_ptr<CMsg> message = BuildMessage(folder, uid, *retrieved, headersOnly);
         MailMsg* record = nullptr;
         message->ToMailMsg(&record);
-        if (record) {
-            record->partial = retrieved->wholeMessage == 0 ? 1 : 0;
-            array[count++] = record;
-        }
+        if (record) record->partial = retrieved->wholeMessage == 0 ? 1 : 0;
+        array.Append(record);
         // Header-only downloads leave nothing behind.
         FolderCache* cache = headersOnly ? nullptr : FindFolder(folder);
         if (cache) cache->messages.push_back(std::move(message));
     }
-    *out = array;
+    array.HandOver(out, count);
     return 0;
 }
 

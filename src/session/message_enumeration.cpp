@@ -9,6 +9,7 @@
 #include "session/folder_list.h"
 #include "session/imap_session.h"
 #include "session/message_id.h"
+#include "session/record_array.h"
 
 namespace {
 
@@ -23,10 +24,10 @@ void SetReadBit(CMsg& message, bool seen) {
 }
 
 // A record that cannot be built is left out; the count says how many were.
-void AppendRecord(const CMsg& message, MailMsg** array, uint32_t& count) {
+void AppendRecord(const CMsg& message, RecordArray& array) {
     MailMsg* record = nullptr;
     message.ToMailMsg(&record);
-    if (record) array[count++] = record;
+    array.Append(record);
 }
 
 }  // namespace
@@ -53,8 +54,8 @@ int32_t ImapSession::GetMsgIds(FolderRef folder, MailMsg*** records, uint32_t* c
 
     *count = 0;
     if (cache->uids.empty()) return 0;
-    MailMsg** array = AllocMailMsgArray(static_cast<uint32_t>(cache->uids.size()));
-    if (!array) return kOutOfMemory;
+    RecordArray array(static_cast<uint32_t>(cache->uids.size()));
+    if (!array.IsAllocated()) return kOutOfMemory;
     for (const uint32_t uid : cache->uids) {
         bool seen = false;
         int32_t received = 0;
@@ -67,9 +68,9 @@ int32_t ImapSession::GetMsgIds(FolderRef folder, MailMsg*** records, uint32_t* c
         SetUidId(message.m_id, uid);
         SetReadBit(message, seen);
         cache->AddStatus(MessageStatus{uid, seen ? 1 : 0, received});
-        AppendRecord(message, array, *count);
+        AppendRecord(message, array);
     }
-    *records = array;
+    array.HandOver(records, *count);
     return 0;
 }
 
@@ -95,8 +96,8 @@ int32_t ImapSession::GetMsgHeaders(FolderRef folder, MailMsg*** records, uint32_
     if (n == 0) return 0;
     const FolderCache* cache = FindFolder(name);
     if (!cache) return kOutOfMemory;
-    MailMsg** array = AllocMailMsgArray(static_cast<uint32_t>(n));
-    if (!array) return kOutOfMemory;
+    RecordArray array(static_cast<uint32_t>(n));
+    if (!array.IsAllocated()) return kOutOfMemory;
 
     CMsg message;
     for (const uint32_t uid : uids) {
@@ -105,9 +106,9 @@ int32_t ImapSession::GetMsgHeaders(FolderRef folder, MailMsg*** records, uint32_
         SetReadBit(message, status->seen != 0);
         message.m_tDate = CTime(status->received);
         SetUidId(message.m_id, uid);
-        AppendRecord(message, array, *count);
+        AppendRecord(message, array);
     }
-    *records = array;
+    array.HandOver(records, *count);
     return 0;
 }
 
@@ -116,10 +117,8 @@ int32_t ImapSession::GetAllMsgs(MailMsg*** records, uint32_t* count, int32_t hea
     const int32_t refreshed = RefreshFolder("Inbox");
     FolderCache* inbox = FindFolder("Inbox");
     if (!inbox || refreshed != 0 || !records || !count) return kOutOfMemory;
-    if (inbox->uids.empty()) {
-        *count = 0;
-        return 0;
-    }
+    *count = 0;
+    if (inbox->uids.empty()) return 0;
     uint32_t produced = static_cast<uint32_t>(inbox->uids.size());
     const int32_t result = DownloadMessages("Inbox", inbox->uids.data(), produced, records, headersOnly != 0);
     *count = produced;

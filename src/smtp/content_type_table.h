@@ -1,4 +1,4 @@
-// Content types by file extension, read once from the system's table (in its file order).
+// Content types by file extension, read once from the system's table (shortest extension first).
 #pragma once
 
 #include <vector>
@@ -15,8 +15,9 @@ public:
     virtual ~ContentTypeTable() = default;
 
     // Always sets the type. The first entry whose extension contains the given one (lower-cased)
-    // anywhere wins, so "c" finds the first extension with a "c" in it; no match gives the
-    // default type. Answers false only for an empty extension (type: the default).
+    // anywhere wins: the exact extension when the table has it, else the shortest one holding
+    // it ("c" finds ".c", "tex" finds ".text"); no match gives the default type. Answers false
+    // only for an empty extension (type: the default).
     bool Lookup(const char* extension, CString& type);
 
     bool IsLoaded() const { return m_loaded; }

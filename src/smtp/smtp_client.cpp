@@ -15,7 +15,13 @@ constexpr const char* kMessageContent = "[Message Content]";
 
 SmtpClient::SmtpClient() : m_clock([] { return CTime::GetCurrentTime().GetTime(); }) {}
 
-SmtpClient::~SmtpClient() { Disconnect(); }
+// Never throws: the owner may be going away with the library (the stream closes either way).
+SmtpClient::~SmtpClient() {
+    try {
+        Disconnect();
+    } catch (...) {
+    }
+}
 
 void SmtpClient::Log(const char* text) const {
     if (m_settings.logging) host::Log(text);
@@ -146,7 +152,12 @@ SmtpResult SmtpClient::SendMail(CMsg& message, CString& sentText) {
         if (i == 0 && !ok) return SmtpResult::TransactionFailed;
         if (i > 0 && ok) accepted = true;
     }
-    if (!accepted) return SmtpResult::NoRecipients;  // no RSET: the next MAIL FROM starts over
+    if (!accepted) {
+        // The sender stays accepted on the server until the transaction is reset: without it
+        // every later message of the logon would meet "nested MAIL command".
+        if (m_socket->Send("RSET\r\n") == SocketResult::Ok) ReadReply("RSET\r\n", reply);
+        return SmtpResult::NoRecipients;
+    }
 
     if (m_socket->Send("DATA\r\n") != SocketResult::Ok) return SmtpResult::TransactionFailed;
     ReadReply("DATA\r\n", reply);  // not judged: a refused DATA is settled by the final reply

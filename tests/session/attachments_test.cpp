@@ -59,8 +59,8 @@ TEST_F(AttachmentTest, ClashingNumberedListedUntilFreedAndHostileNamesKeptInside
     const UidRef id(11);
     AttachmentList* first = nullptr;
     AttachmentList* second = nullptr;
-    ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &first), 0);
-    ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &second), 0);
+    ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &first, true), 0);
+    ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &second, true), 0);
     ASSERT_TRUE(first && second);
     EXPECT_NE(first, second);
     EXPECT_EQ(Paths(first), paths);
@@ -120,7 +120,7 @@ TEST(CachedAttachments, TenPathsAtMostCommaPiecesAndNoFiles) {
     cache(2, "");
     const UidRef five(5), one(1), two(2), three(3);
     AttachmentList* list = nullptr;
-    ASSERT_EQ(session.GetAttachments(nullptr, 4, five.bytes, &list), 0);
+    ASSERT_EQ(session.GetAttachments(nullptr, 4, five.bytes, &list, true), 0);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(Paths(list), std::vector<std::string>(paths.begin(), paths.begin() + 10));
     delete list;  // not through the release: these files do not exist
@@ -139,10 +139,10 @@ TEST(CachedAttachments, TenPathsAtMostCommaPiecesAndNoFiles) {
     EXPECT_FALSE(session.GetAttachmentNames(nullptr, 4, three.bytes, names));
     EXPECT_FALSE(session.GetAttachmentNames(nullptr, 3, one.bytes, names)) << "ids compare by length too";
     list = nullptr;
-    EXPECT_EQ(session.GetAttachments(nullptr, 4, two.bytes, &list), 0);
+    EXPECT_EQ(session.GetAttachments(nullptr, 4, two.bytes, &list, true), 0);
     EXPECT_EQ(list, nullptr);
     const char* elsewhere = "Work";
-    EXPECT_EQ(session.GetAttachments(&elsewhere, 4, two.bytes, &list), 2);
+    EXPECT_EQ(session.GetAttachments(&elsewhere, 4, two.bytes, &list, true), 2);
 }
 
 }  // namespace

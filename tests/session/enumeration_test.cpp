@@ -95,7 +95,7 @@ TEST_F(EnumerationTest, HeaderOnlyDownloadIdsAndHeadersFromTheListing) {
     }
     EXPECT_TRUE(session.FindFolder("Inbox")->messages.empty());
     const UidRef id(4);
-    EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr), 2);
+    EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr, false), 2);
 
     ASSERT_EQ(ListIds(), 0);  // a null folder reference lists the Inbox
     // Ids carry no date; a failed flag query lists the message unread.
@@ -161,7 +161,7 @@ TEST(SessionWithoutConnection, EveryOperationAnswersNoConnection) {
     EXPECT_EQ(session.GetMsgHeaders(nullptr, &records, &count, ids, &one), 8);
     EXPECT_EQ(session.GetAllMsgs(&records, &count, 0), 8);
     EXPECT_EQ(session.GetMsg(nullptr, &id.ref, &record), 8);
-    EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr), 2);
+    EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr, false), 2);
     EXPECT_EQ(records, nullptr);
     EXPECT_EQ(record, nullptr);
     RetrievedMessage message;

@@ -97,13 +97,13 @@ TEST_F(SessionDovecotTest, ListsDownloadsWholeOrInPartAndHandsOutAttachmentFiles
     EXPECT_EQ(temp.Read(paths[1]), std::string("\x00\x01\x02\x03\x04", 5));
     const UidRef three(3), missing(40);
     AttachmentList* list = nullptr;
-    ASSERT_EQ(session.GetAttachments(nullptr, 4, three.bytes, &list), 0);
+    ASSERT_EQ(session.GetAttachments(nullptr, 4, three.bytes, &list, false), 0);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(std::vector<std::string>(list->path, list->path + list->count), paths);
     EXPECT_EQ(ReleaseAttachmentList(&list), 0);
     for (const std::string& path : paths) EXPECT_FALSE(std::filesystem::exists(path)) << path;
     EXPECT_TRUE(temp.Escaped().empty());
-    EXPECT_EQ(session.GetAttachments(nullptr, 4, missing.bytes, &list), 2);
+    EXPECT_EQ(session.GetAttachments(nullptr, 4, missing.bytes, &list, false), 2);
 
     LogOn(200);
     EXPECT_EQ(Listed(true), (std::vector<std::string>{"1 plain one", "2 Alternative", "3 With files"}));

@@ -27,8 +27,9 @@ constexpr const char* kDateAndMailer =
 constexpr const char* kTextPart =
     "Content-Type: text/plain; charset=\"ISO-8859-1\"\r\nContent-Transfer-Encoding: 8bit\r\n\r\n";
 
-// One entry per extension, lower case with its dot, in file order; the lookup is a plain
-// substring test ("c" finds ".css" before ".c"); a path's extension starts at its last ".",
+// One entry per extension, lower case with its dot, shortest first; the lookup is a plain
+// substring test, so the exact extension wins ("c" finds ".c" although ".css" comes first in the
+// file) and a part finds the shortest holder ("tex" finds ".text"); a path's extension starts at its last ".",
 // even one in a directory name. A table that cannot be read loads nothing and is tried again
 // on the next lookup.
 TEST(ContentTypeTableTest, FirstEntryContainingTheExtensionWins) {
@@ -44,7 +45,8 @@ TEST(ContentTypeTableTest, FirstEntryContainingTheExtensionWins) {
         bool answer;
     } cases[] = {
         {"PDF", "application/pdf", true},
-        {"c", "text/css", true},
+        {"c", "text/x-csrc", true},
+        {"ss", "text/css", true},
         {"tex", "text/plain", true},
         {".xlb", "application/vnd.ms-excel", true},
         {"zip", "application/octet-stream", true},
@@ -60,7 +62,7 @@ TEST(ContentTypeTableTest, FirstEntryContainingTheExtensionWins) {
         {"/home/u/report.PDF", "application/pdf"},
         {"/home/u/notes", "application/octet-stream"},
         {"/home/u.d/notes", "application/octet-stream"},
-        {"/tmp/archive.tar.c", "text/css"},
+        {"/tmp/archive.tar.c", "text/x-csrc"},
     };
     for (const auto& [path, expected] : paths) {
         table.Lookup(AttachmentFile(path).Extension(), type);
@@ -70,11 +72,19 @@ TEST(ContentTypeTableTest, FirstEntryContainingTheExtensionWins) {
 }
 
 // The system's own table is the default source.
+// Extensions that longer ones of other types contain ahead of them in the file still find their
+// own type.
 TEST(ContentTypeTableTest, SystemTableKnowsCommonTypes) {
     ContentTypeTable table;
-    CString type;
-    EXPECT_TRUE(table.Lookup("pdf", type));
-    EXPECT_EQ(type, "application/pdf");
+    const std::pair<const char*, const char*> cases[] = {
+        {"pdf", "application/pdf"}, {"txt", "text/plain"},      {"png", "image/png"},
+        {"jpg", "image/jpeg"},      {"zip", "application/zip"}, {"html", "text/html"},
+    };
+    for (const auto& [extension, expected] : cases) {
+        CString type;
+        EXPECT_TRUE(table.Lookup(extension, type));
+        EXPECT_EQ(type, expected) << extension;
+    }
 }
 
 // Two files, the second missing: it keeps its part headers with no content; the content type

@@ -250,7 +250,8 @@ TEST_F(SmtpSend, ChecksAndRefusedSender) {
     EXPECT_TRUE(client.IsConnected());
 }
 
-// No recipient accepted: no DATA and no reset. On the same connection, a blind-copy-only
+// No recipient accepted: no DATA, and the transaction is reset (traced, its reply read) so
+// that the next MAIL FROM is not a nested one. On the same connection, a blind-copy-only
 // message (an empty To: header, no subject, an empty body as one space) skips its refused
 // first recipient and goes to the second.
 TEST_F(SmtpSend, RefusedRecipientsAreSkipped) {
@@ -258,6 +259,7 @@ TEST_F(SmtpSend, RefusedRecipientsAreSkipped) {
     Script(kSender + std::string(R"(
         RCPT TO: <x@example.test> => 550 5.1.1 unknown
         RCPT TO: <y@example.test> => 550 5.1.1 unknown
+        RSET => 250 2.0.0 Ok
         )") +
            kSender + R"(
         RCPT TO: <nobody@example.test> => 550 5.1.1 Recipient address rejected
@@ -267,6 +269,7 @@ TEST_F(SmtpSend, RefusedRecipientsAreSkipped) {
     ScriptEnd();
     Connected();
     EXPECT_EQ(client.SendMail(message, sent), SmtpResult::NoRecipients);
+    EXPECT_EQ(scripted::JournalTexts("MLOGAdd", "SMTP SEND:RSET").back(), "SMTP SEND:RSET\r\n\nSMTP RECV:250 2.0.0 Ok\r\n");
     message.m_strTo = "";
     message.m_strBcc = "nobody@example.test, bob@example.test";
     message.m_strSubject = "";

@@ -1,0 +1,86 @@
+// The SINCE date of a listing with a day limit: the local date that many days back, month names
+// in English whatever the locale; no limit lists everything since 1990.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <ctime>
+
+#include "../support/test_kit.h"
+#include "session_script.h"
+
+// Zone, local "now" (as seconds), day limit, SINCE text.
+TEST(SinceDate, LocalDateThatManyDaysBack) {
+    struct Row {
+        const char* zone;
+        int32_t now;
+        int32_t daysBack;
+        const char* since;
+    } rows[] = {
+        {kZoneWest, 1704164400, 1, "31-Dec-2023"},   // 2024-01-01 22:00 local, already the 2nd in UTC
+        {"<+13>-13", 1704027600, 1, "31-Dec-2023"},  // 2024-01-01 02:00 local, still 2023 in UTC
+        {kZoneWest, 1705338000, 1, "14-Jan-2024"},   // 2024-01-15 12:00
+        {kZoneWest, 1705338000, 15, "31-Dec-2023"},
+        {kZoneWest, 1709301600, 1, "29-Feb-2024"},  // 2024-03-01 09:00, a leap year
+        {kZoneWest, 1709301600, 366, "01-Mar-2023"},
+        {kZoneWest, 1709301600, 0, "01-Jan-1990"},
+        {kZoneWest, 1709301600, -3, "01-Jan-1990"},
+        {kZoneWest, 1709301600, 1000000, "13-Dec-1901"},  // stops at the first 32-bit time
+        {"UTC0", 1709301600, 30, "31-Jan-2024"},
+    };
+    setlocale(LC_TIME, "C");
+    for (const Row& row : rows) {
+        const ZoneGuard zone(row.zone);
+        EXPECT_EQ(std::string(ImapSession::SinceDate(row.daysBack, row.now).c_str()), row.since)
+            << row.zone << " " << row.now << " - " << row.daysBack;
+    }
+}
+
+namespace {
+class SinceSearch : public SessionScript {};
+}  // namespace
+
+// A logon with a day limit of 1 searches since yesterday's local date.
+TEST_F(SinceSearch, DayLimitOfOneSearchesSinceYesterday) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    local.tm_mday -= 1;
+    local.tm_hour = 12;
+    local.tm_isdst = -1;
+    const std::time_t yesterday = std::mktime(&local);
+    char since[32];
+    std::strftime(since, sizeof since, "%d-%b-%Y", std::localtime(&yesterday));
+    ScriptLogon("Work", 2);
+    Cmd(std::string("UID SEARCH NOT DELETED SINCE ") + since, "* SEARCH\r\n");
+    server.Start();
+    const char* e = empty.c_str();
+    const LogonParameters params{host.c_str(),
+                                 e,
+                                 static_cast<int32_t>(server.Port()),
+                                 -1,
+                                 0,
+                                 e,
+                                 -1,
+                                 user.c_str(),
+                                 password.c_str(),
+                                 e,
+                                 e,
+                                 0,
+                                 0,
+                                 0,
+                                 /*daysBack=*/1,
+                                 1,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 e,
+                                 e,
+                                 e,
+                                 e};
+    ASSERT_EQ(session.Logon(&params, 0), 0);
+    EXPECT_EQ(session.imapSettings.sinceDate, since);
+    std::vector<uint32_t> uids;
+    int count = 0;
+    EXPECT_EQ(session.imap.GetMessageUids("Work", uids, count), ImapResult::NoUids);
+}
