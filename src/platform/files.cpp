@@ -24,24 +24,41 @@ bool Exists(const char* path) {
 
 bool Remove(const char* path) { return path && ::unlink(path) == 0; }
 
-bool WriteNew(const char* path, const void* data, size_t size) {
-    if (!path || !*path) return false;
+NewFile::NewFile(const char* path) {
+    if (!path || !*path) return;
     // Never through a link planted at the name: the file is written where it is named or not at all.
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return false;
+    m_fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    m_ok = m_fd >= 0;
+}
+
+bool NewFile::Write(const void* data, size_t size) {
+    if (m_fd < 0) return false;
     const char* bytes = static_cast<const char*>(data);
-    bool ok = true;
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
+    while (size > 0 && m_ok) {
+        const ssize_t n = ::write(m_fd, bytes, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            ok = false;
+            m_ok = false;
             break;
         }
         bytes += n;
         size -= static_cast<size_t>(n);
     }
-    return (::close(fd) == 0) && ok;
+    return m_ok;
+}
+
+bool NewFile::Close() {
+    if (m_fd < 0) return false;
+    const bool closed = ::close(m_fd) == 0;
+    m_fd = -1;
+    m_ok = m_ok && closed;
+    return m_ok;
+}
+
+bool WriteNew(const char* path, const void* data, size_t size) {
+    NewFile file(path);
+    file.Write(data, size);
+    return file.Close();
 }
 
 namespace {

@@ -20,6 +20,26 @@ bool Remove(const char* path);
 // Creates the file anew (an existing one is overwritten) and writes all bytes.
 bool WriteNew(const char* path, const void* data, size_t size);
 
+// A file created anew as WriteNew creates it, written a piece at a time (large data need not
+// be in memory whole). Closed by Close or with the object.
+class NewFile {
+public:
+    explicit NewFile(const char* path);
+    ~NewFile() { Close(); }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // Writes all bytes; false when they could not all be written (or the file is not open).
+    bool Write(const void* data, size_t size);
+    // True when the file was open, every write succeeded and the close did too.
+    bool Close();
+
+private:
+    int m_fd = -1;
+    bool m_ok = false;
+};
+
 // A file opened under the attachment reader's open rules: an existing, non-empty regular file
 // that this process may write and that no other process holds locked. A file without any
 // write permission bit counts as read-only even for root, who could otherwise write it.

@@ -90,10 +90,11 @@ CString WriteAttachmentFile(const MimePart& part, const CString& directory) {
 
     const CString path = directory + name;
     if (ContainsNoCase("base64", part.transferEncoding.view())) {
-        std::unique_ptr<unsigned char[]> bytes;
-        int32_t length = 0;
-        Base64Decode(part.body, bytes, length);
-        if (!files::WriteNew(path, bytes.get(), static_cast<size_t>(length))) return CString();
+        // Decoded a piece at a time into the file: no block the size of the attachment.
+        files::NewFile file(path);
+        Base64DecodeTo(part.body.view(),
+                       [&file](const unsigned char* bytes, size_t size) { return file.Write(bytes, size); });
+        if (!file.Close()) return CString();
     } else if (!files::WriteNew(path, part.body.c_str(), static_cast<size_t>(part.body.GetLength()))) {
         return CString();
     }
