@@ -44,7 +44,11 @@ inline void Special(const unsigned char* q, char* p, size_t& out, size_t& i) {
 
 // Decodes p[i, end) as the byte loop of the rules, reading from `in` (p's bytes as they were
 // before anything was written) and writing to p[out...].
-void DecodeTail(const unsigned char* in, size_t base, char* p, size_t& out, size_t& i, size_t end) {
+void DecodeTail(const unsigned char* in, size_t base, char* p, size_t& outRef, size_t& iRef, size_t end) {
+    // Positions in locals: stores through p could alias the references, which would then be
+    // read back from memory at every byte.
+    size_t out = outRef;
+    size_t i = iRef;
     while (i < end) {
         const unsigned char ch = in[i - base];
         if (ch != '=' && ch != '\r') {
@@ -56,6 +60,8 @@ void DecodeTail(const unsigned char* in, size_t base, char* p, size_t& out, size
                                     i + 2 < end ? in[i + 2 - base] : static_cast<unsigned char>(0)};
         Special(q, p, out, i);
     }
+    outRef = out;
+    iRef = i;
 }
 
 #if defined(__SSE2__)
@@ -63,12 +69,15 @@ void DecodeTail(const unsigned char* in, size_t base, char* p, size_t& out, size
 // moves on by the bytes before the window's first "=" or CR; then that byte is decoded. Wide
 // stores can overwrite text not read yet, so the text is read from a copy taken a few KB at a
 // time, and no store reaches past what has been copied.
-void DecodeWide(char* p, size_t& out, size_t& i, size_t end) {
+void DecodeWide(char* p, size_t& outRef, size_t& iRef, size_t end) {
     constexpr size_t kChunk = 4096;
-    constexpr size_t kMargin = 18;  // a window and the two characters after its last byte
+    // A window, the two characters after it, and a store begun at the window's last byte.
+    constexpr size_t kMargin = 34;
     alignas(16) unsigned char copy[kChunk];
     const __m128i equals = _mm_set1_epi8('=');
     const __m128i cr = _mm_set1_epi8('\r');
+    size_t out = outRef;  // in locals, as in DecodeTail
+    size_t i = iRef;
     size_t base = i;  // the copy holds the text's bytes [base, base + copied) as they were
     size_t copied = 0;
     for (;;) {
@@ -81,22 +90,50 @@ void DecodeWide(char* p, size_t& out, size_t& i, size_t end) {
         copied = kept + more;
         const size_t stop = copied > kMargin ? base + copied - kMargin : base;
         while (i < stop) {
-            const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(copy + (i - base)));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + out), window);
-            const unsigned mask = static_cast<unsigned>(
+            const unsigned char* const w = copy + (i - base);
+            const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+            unsigned mask = static_cast<unsigned>(
                 _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(window, equals), _mm_cmpeq_epi8(window, cr))));
             if (mask == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + out), window);
                 out += 16;
                 i += 16;
                 continue;
             }
-            const size_t run = static_cast<size_t>(__builtin_ctz(mask));
-            out += run;
-            i += run;
-            Special(copy + (i - base), p, out, i);
+            if ((mask & (mask << 1 | mask << 2)) != 0) {
+                // Specials within two bytes of one another: one at a time, as the rules read them.
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + out), window);
+                const size_t run = static_cast<size_t>(__builtin_ctz(mask));
+                out += run;
+                i += run;
+                Special(copy + (i - base), p, out, i);
+                continue;
+            }
+            // Every special of the window is decoded from the mask: none lies within the two
+            // characters an escape before it takes.
+            size_t from = 0;  // the window's bytes before this one are done
+            while (mask != 0) {
+                const size_t at = static_cast<size_t>(__builtin_ctz(mask));
+                mask &= mask - 1;
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + out),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + from)));
+                out += at - from;
+                size_t next = at;
+                Special(w + at, p, out, next);
+                from = next;
+            }
+            if (from < 16) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + out),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + from)));
+                out += 16 - from;
+                from = 16;
+            }
+            i += from;
         }
         if (base + copied == end) {
             DecodeTail(copy, base, p, out, i, end);
+            outRef = out;
+            iRef = i;
             return;
         }
     }
