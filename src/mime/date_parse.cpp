@@ -105,8 +105,9 @@ int32_t ParseDateIn(const char* text, bool epoch1904, const LocalZoneOffsets& zo
     if (day == 0 || month == 0 || year == 0) return 0;
 
     int32_t local = 0;
-    // A date the C library cannot represent is no date either.
-    if (!LocalTime(year, month, day, hour, minute, second, local)) return 0;
+    // A date the C library cannot represent (a two-digit year, say) takes its invalid time
+    // value and is shifted by the zone like any other.
+    if (!LocalTime(year, month, day, hour, minute, second, local)) local = -1;
     int64_t t = local;
     if (zoneValue != 0) {
         const int64_t z = zoneValue;

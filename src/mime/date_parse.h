@@ -19,7 +19,7 @@ struct LocalZoneOffsets {
 // Reads "[weekday,] day month year time zone" by token position. The fields are taken as local
 // time, then shifted by the difference between the message's zone and the local zone (with the
 // daylight adjustment of the current moment). A text that cannot be converted (no day, month
-// name or year) gives 0.
+// name or year) gives 0; a date the C library cannot represent gives -1 shifted by the zone.
 int32_t ParseDate(const char* text, bool epoch1904);
 
 // The same with the local zone given (ParseDate passes the current one).

@@ -82,9 +82,9 @@ bool ParseHeaders(int& position, const LineArray& lines, int lineEnd, MimeHeader
     if (lineEnd > size) lineEnd = size;
     bool receivedTaken = false;
     bool ended = false;
-    // The line at position is read even when position is already at lineEnd (a range that
-    // starts at its end still has its first line looked at), as long as the array has it.
-    while (position >= 0 && position < size) {
+    // Only lines of the range are read: a range that starts at or after its end (a forwarded
+    // message cut off before its blank line) has no header block.
+    while (position >= 0 && position < lineEnd) {
         const std::string_view line = lines[position];
         const int index = MatchField(line);
         if (index < 0) {

@@ -29,8 +29,9 @@ struct HeaderField {
 inline constexpr int kHeaderFieldCount = 11;
 extern const HeaderField HeaderFieldTable[kHeaderFieldCount];
 
-// Reads the header block that starts at position into block; position ends on the line after
-// the blank line that closes the block, or at lineEnd. True when the final position is above 0.
+// Reads the header block that starts at position into block, from lines [position, lineEnd)
+// only; position ends on the line after the blank line that closes the block, or at lineEnd
+// (unchanged when it starts there or beyond). True when the final position is above 0.
 bool ParseHeaders(int& position, const LineArray& lines, int lineEnd, MimeHeaderBlock& block);
 
 // The boundary parameter of a Content-Type value: the text between its first two double quotes,

@@ -85,8 +85,10 @@ bool MimeParser::Parse(int start, int end, const LineArray& lines, bool decodeQu
     return true;
 }
 
-bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, MimePart& part) {
+bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, MimePart& part,
+                           bool& endsOnItsHeader) {
     bool stored = false;
+    bool headerOnLastLine = false;
     for (;;) {
         if (position >= m_lineEnd) {
             position = m_lineEnd;
@@ -145,6 +147,7 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
         else
             part.transferEncoding = std::move(value);
         stored = true;
+        headerOnLastLine = lastLine;
         if (lastLine) break;
     }
     if (!stored) return false;
@@ -152,6 +155,7 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
     int end = FindLineContaining(position, part.boundary.IsEmpty() ? enclosingBoundary : part.boundary);
     if (end < 0) end = FindRegisteredBoundaryLine(position);
     part.body = JoinLines(position, end, false);
+    endsOnItsHeader = headerOnLastLine && end == position;
     position = end;
     return true;
 }
@@ -159,9 +163,12 @@ bool MimeParser::ParsePart(int& position, const CString& enclosingBoundary, Mime
 bool MimeParser::TakePart(int& position, const CString& boundary) {
     const int partStart = position;
     auto part = std::make_unique<MimePart>();
-    if (ParsePart(position, boundary, *part)) {
-        // Children are listed before their container.
-        if (!part->boundary.IsEmpty()) WalkNested(position, part->boundary);
+    bool endsOnItsHeader = false;
+    if (ParsePart(position, boundary, *part, endsOnItsHeader)) {
+        // Children are listed before their container. A part that ends on its own header (the
+        // range's last line, holding the part's boundary) has no level below it: walking one
+        // would only read that line again and again. Its boundary stays registered.
+        if (!endsOnItsHeader && !part->boundary.IsEmpty()) WalkNested(position, part->boundary);
         AddPart(std::move(part));
     }
     // Truncated input can end a part where it began: that ends the walk.

@@ -56,7 +56,8 @@ public:
     CString JoinLines(int first, int end, bool withoutBreaks) const;
 
 private:
-    bool ParsePart(int& position, const CString& enclosingBoundary, MimePart& part);
+    // endsOnItsHeader: the part's end is the line of its last header (the range's last line).
+    bool ParsePart(int& position, const CString& enclosingBoundary, MimePart& part, bool& endsOnItsHeader);
     bool WalkMultipart(int& position, const CString& boundary);
     // Parses the part on the boundary line at position, walks its own level, lists it. False
     // when the part ended on the line it began on, which ends the walk.

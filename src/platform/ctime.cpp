@@ -30,8 +30,11 @@ bool CTime::LocalToTime(int year, int month, int day, int hour, int minute, int 
     parts.tm_min = minute;
     parts.tm_sec = second;
     parts.tm_isdst = daylight;
+    // -1 is both mktime's failure and the valid time one second before 1970 UTC: only a
+    // success fills in the day of the year.
+    parts.tm_yday = -1;
     const std::time_t t = std::mktime(&parts);
-    if (t == static_cast<std::time_t>(-1) || t < INT32_MIN || t > INT32_MAX) return false;
+    if (parts.tm_yday < 0 || t < INT32_MIN || t > INT32_MAX) return false;
     value = static_cast<int32_t>(t);
     return true;
 }

@@ -26,7 +26,6 @@ TEST(ParseDateTest, FormsAndZoneArithmetic) {
         {"UTC0", {0, 0}, "Mon, 12 January 2004 10:00:00 +0100", 0},
         {"UTC0", {0, 0}, "", 0},
         {"UTC0", {0, 0}, "0 Jan 2004 10:00:00 +0000", 0},
-        {"UTC0", {0, 0}, "12 Jan 99999999999 10:00:00 +0000", 0},
         {kZoneEast, {3600, 0}, "Mon, 12 Jan 2004 10:00:00 +0100", 1073898000},
         {kZoneEast, {3600, 0}, "Mon, 12 Jan 2004 11:00:00 +0200", 1073898000},
         {kZoneEast, {3600, 0}, "Mon, 12 Jan 2004 10:00:00 +0000", 1073898000},  // zone 0: fields stay local
