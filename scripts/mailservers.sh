@@ -53,6 +53,17 @@ wait_listening() {
     return 1
 }
 
+# Waits until a file exists and is not empty (at most ~5 s): the master may write its pid file
+# only after it has started listening.
+wait_file() {
+    local i
+    for i in $(seq 1 100); do
+        [ -s "$1" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
 # True while the process group has a live (non-zombie) member: init reaps late here.
 group_alive() {
     local pgid=$1
@@ -143,7 +154,8 @@ start_dovecot() {
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
         write_dovecot_conf "$dir" "$port"
-        if dovecot -c "$dir/dovecot/dovecot.conf" 2>>"$dir/log/dovecot-start.log" && wait_listening "$port"; then
+        if dovecot -c "$dir/dovecot/dovecot.conf" 2>>"$dir/log/dovecot-start.log" && wait_listening "$port" &&
+            wait_file "$dir/dovecot/run/master.pid"; then
             pid=$(cat "$dir/dovecot/run/master.pid")
             {
                 echo "ZQ_IMAP_HOST=127.0.0.1"
@@ -246,7 +258,8 @@ start_postfix() {
     for attempt in 1 2 3 4 5; do
         port=$(free_port)
         write_postfix_conf "$dir" "$port"
-        if postfix -c "$dir/postfix/etc" start 2>>"$dir/log/postfix-start.log" && wait_listening "$port"; then
+        if postfix -c "$dir/postfix/etc" start 2>>"$dir/log/postfix-start.log" && wait_listening "$port" &&
+            wait_file "$pidfile"; then
             pid=$(tr -d ' ' <"$pidfile")
             {
                 echo "ZQ_SMTP_HOST=127.0.0.1"

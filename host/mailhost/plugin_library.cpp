@@ -1,37 +1,24 @@
 #include "plugin_library.h"
 
-#include <dlfcn.h>
+#include "system.h"
 
 bool PluginLibrary::Load(const std::string& path, std::string& error) {
-    m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!m_handle) {
-        const char* reason = dlerror();
-        error = reason ? reason : "cannot load " + path;
-        return false;
-    }
-    bool ok = true;
-    auto bind = [&](auto& fn, const char* name) {
-        fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(m_handle, name));
-        if (!fn) {
-            error += std::string(error.empty() ? "" : ", ") + "missing export " + name;
-            ok = false;
-        }
-    };
-    bind(Initialize, "Initialize");
-    bind(Uninitialize, "Uninitialize");
-    bind(Logon, "Logon");
-    bind(Logoff, "Logoff");
-    bind(GetFolderList, "GetFolderList");
-    bind(FreeFolderList, "FreeFolderList");
-    bind(GetMsgIds, "GetMsgIds");
-    bind(GetMsg, "GetMsg");
-    bind(FreeMailMsg, "FreeMailMsg");
-    bind(GetMessageAttachment, "GetMessageAttachment");
-    bind(FreeAttachment, "FreeAttachment");
-    bind(SendMsg, "SendMsg");
-    return ok;
+    m_handle = hostos::LoadLibrary(path, error);
+    if (!m_handle) return false;
+    std::string missing;
+#define MAILHOST_BIND(name)                                                          \
+    name = reinterpret_cast<decltype(&::name)>(hostos::FindSymbol(m_handle, #name)); \
+    if (!name) missing += std::string(missing.empty() ? "" : ", ") + #name;
+    MAILHOST_EXPORTS(MAILHOST_BIND)
+#undef MAILHOST_BIND
+    if (!missing.empty()) error = path + " lacks the export(s) " + missing;
+    return missing.empty();
 }
 
-PluginLibrary::~PluginLibrary() {
-    if (m_handle) dlclose(m_handle);
+int PluginLibrary::ExportCount() {
+#define MAILHOST_COUNT(name) +1
+    return 0 MAILHOST_EXPORTS(MAILHOST_COUNT);
+#undef MAILHOST_COUNT
 }
+
+PluginLibrary::~PluginLibrary() { hostos::CloseLibrary(m_handle); }
