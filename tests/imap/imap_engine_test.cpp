@@ -48,8 +48,8 @@ class ImapExecute : public ImapScript {};
 TEST_F(ImapExecute, TracesAndLateTaggedLineAndLostSocket) {
     const std::string select = "* FLAGS (\\Seen)\r\n* 2 EXISTS\r\nAEG3 OK [READ-WRITE] Select completed.\r\n";
     Cmd("AEG3 SELECT \"Work\"\r\n", select);
-    Cmd("AEG4 UID FETCH 7 FLAGS\r\n", "* 1 FETCH (UID 7 FLAGS (\\Seen))\r\nAEG4 OK Fetch completed.\r\n");
-    Cmd("AEG5 UID FETCH 8 FLAGS\r\n", "AEG5 NO no such message");
+    Script(R"(AEG4 UID FETCH 7 FLAGS => * 1 FETCH (UID 7 FLAGS (\Seen)) | AEG4 OK Fetch completed.
+           AEG5 UID FETCH 8 FLAGS => AEG5 NO no such message$)");
     server.Expect("AEG6 SELECT \"Work Archive\"\r\n");
     server.Send("* 9 EXISTS\r\n").Delay(600ms).Send("AEG6 OK Select completed.\r\n");
     Cmd("AEG7 SELECT \"Sent\"\r\n", "* 5 EXISTS\r\nAEG7 OK Select completed.\r\n");

@@ -69,13 +69,13 @@ TEST_F(ImapLogin, ConnectFailuresAreLoggedWithTheSocketText) {
 // AEG1, and a refused quoted LOGIN is tried again in the bare form with the next tag.
 TEST_F(ImapLogin, DisconnectLogsOutAndTheNextConnectionStartsAtTagOne) {
     ScriptLogonOn(server);
-    Cmd("AEG3 SELECT \"Work\"\r\n", "* 4 EXISTS\r\nAEG3 OK Select completed.\r\n");
-    Cmd("AEG4 LOGOUT\r\n", "* BYE Logging out\r\nAEG4 OK Logout completed.\r\n");
+    Script(R"(AEG3 SELECT "Work" => * 4 EXISTS | AEG3 OK Select completed.
+           AEG4 LOGOUT => * BYE Logging out | AEG4 OK Logout completed.)");
     server.ExpectClose().Accept().Send(kGreeting);
-    Cmd("AEG1 LOGIN \"carol\" \"p@ss \"w0rd\"\r\n", "AEG1 BAD Invalid arguments.\r\n");
-    Cmd("AEG2 LOGIN carol p@ss \"w0rd\r\n", "AEG2 OK Logged in\r\n");
-    Cmd("AEG3 LIST \"\" \"%\"\r\n", "* LIST () \"/\" INBOX\r\nAEG3 OK List completed.\r\n");
-    Cmd("AEG4 LOGOUT\r\n", "AEG4 NO not now\r\n");
+    Script(R"(AEG1 LOGIN "carol" "p@ss "w0rd" => AEG1 BAD Invalid arguments.
+           AEG2 LOGIN carol p@ss "w0rd => AEG2 OK Logged in
+           AEG3 LIST "" "%" => * LIST () "/" INBOX | AEG3 OK List completed.
+           AEG4 LOGOUT => AEG4 NO not now)");
     LogOn();
     ImapSettings carol = settings;
     carol.userName = "carol";

@@ -48,16 +48,16 @@ TEST_F(ImapBare, ListParsing) {
 // nothing more is sent.
 TEST_F(ImapMailbox, SelectReadsExistsAndComparesWholeNamesAppendAnnouncesTheLength) {
     const std::string text = "Subject: hi\r\n\r\nHello \"world\"\r\n";
-    Cmd("AEG3 SELECT \"Work\"\r\n", "* FLAGS ()\r\n* 23 EXISTS\r\n* 1 RECENT\r\nAEG3 OK Select completed.\r\n");
-    // A name that merely contains the selected one is another folder.
-    Cmd("AEG4 SELECT \"Work Archive\"\r\n", "* 0 exists\r\nAEG4 OK Select completed.\r\n");
-    // Only the tagged line: true, but the selection stays.
-    Cmd("AEG5 SELECT \"Sent\"\r\n", "AEG5 OK Select completed.\r\n");
-    Cmd("AEG6 SELECT \"Sent\"\r\n", "* 2 EXISTS\r\nAEG6 NO Mailbox is locked\r\n");
-    Cmd("AEG7 SELECT \"Work\"\r\n", "* FLAGS ()\r\nAEG7 OK Select completed.\r\n");
-    Cmd("AEG8 SELECT \"inbox\"\r\n", "* 3 EXISTS\r\nAEG8 OK Select completed.\r\n");  // no name: the inbox
-    Cmd("AEG9 SELECT \"Sent\"\r\n", "* 1 EXISTS\r\nAEG9 OK Select completed.\r\n");
-    Cmd("AEG10 APPEND \"Sent\" {30}\r\n", "+ OK\r\n");
+    Script(R"(AEG3 SELECT "Work" => * FLAGS () | * 23 EXISTS | * 1 RECENT | AEG3 OK Select completed.
+           # A name that merely contains the selected one is another folder.
+           AEG4 SELECT "Work Archive" => * 0 exists | AEG4 OK Select completed.
+           # Only the tagged line: true, but the selection stays.
+           AEG5 SELECT "Sent" => AEG5 OK Select completed.
+           AEG6 SELECT "Sent" => * 2 EXISTS | AEG6 NO Mailbox is locked
+           AEG7 SELECT "Work" => * FLAGS () | AEG7 OK Select completed.
+           AEG8 SELECT "inbox" => * 3 EXISTS | AEG8 OK Select completed.  # no name: the inbox
+           AEG9 SELECT "Sent" => * 1 EXISTS | AEG9 OK Select completed.
+           AEG10 APPEND "Sent" {30} => + OK)");
     Cmd(text + "\r\n", "AEG10 OK [APPENDUID 1 2] Append completed.\r\n");
     Cmd("AEG11 APPEND \"sent\" {30}\r\n", "+ OK\r\n");
     Cmd(text + "\r\n", "AEG11 NO [OVERQUOTA] Quota exceeded\r\n");
@@ -92,20 +92,20 @@ TEST_F(ImapMailbox, SelectReadsExistsAndComparesWholeNamesAppendAnnouncesTheLeng
 
 // A rename and a delete with moving first select the folder when it is not the selected one.
 TEST_F(ImapMailbox, CreateRenameDeleteExpunge) {
-    Cmd("AEG3 CREATE \"Projects\"\r\n", "AEG3 OK Create completed.\r\n");
-    Cmd("AEG4 SUBSCRIBE \"Projects\"\r\n", "AEG4 NO not subscribed\r\n");
-    Cmd("AEG5 CREATE \"Work\"\r\n", "AEG5 NO [ALREADYEXISTS] Mailbox already exists\r\n");
-    Cmd("AEG6 SELECT \"projects\"\r\n", "* 0 EXISTS\r\nAEG6 OK Select completed.\r\n");
-    Cmd("AEG7 RENAME \"projects\" \"Plans\"\r\n", "AEG7 OK Rename completed.\r\n");
-    Cmd("AEG8 SUBSCRIBE \"Plans\"\r\n", "AEG8 OK Subscribe completed.\r\n");
-    Cmd("AEG9 SELECT \"Sent\"\r\n", "* 1 EXISTS\r\nAEG9 NO cannot\r\n");
-    Cmd("AEG10 EXPUNGE\r\n", "* 1 EXPUNGE\r\nAEG10 OK Expunge completed.\r\n");
-    Cmd("AEG11 SELECT \"Work\"\r\n", "* 5 EXISTS\r\nAEG11 OK Select completed.\r\n");
-    Cmd("AEG12 COPY 1:5 \"Sent\"\r\n", "* 5 RECENT\r\nAEG12 OK Copy completed.\r\n");
-    Cmd("AEG13 DELETE \"Work\"\r\n", "* OK gone\r\nAEG13 OK Delete completed.\r\n");
-    Cmd("AEG14 SELECT \"Work Archive\"\r\n", "* 0 EXISTS\r\nAEG14 OK Select completed.\r\n");
-    Cmd("AEG15 COPY 1:0 \"INBOX\"\r\n", "AEG15 BAD Invalid messageset\r\n");
-    Cmd("AEG16 DELETE \"Sent\"\r\n", "AEG16 NO [INUSE] busy\r\n");
+    Script(R"(AEG3 CREATE "Projects" => AEG3 OK Create completed.
+           AEG4 SUBSCRIBE "Projects" => AEG4 NO not subscribed
+           AEG5 CREATE "Work" => AEG5 NO [ALREADYEXISTS] Mailbox already exists
+           AEG6 SELECT "projects" => * 0 EXISTS | AEG6 OK Select completed.
+           AEG7 RENAME "projects" "Plans" => AEG7 OK Rename completed.
+           AEG8 SUBSCRIBE "Plans" => AEG8 OK Subscribe completed.
+           AEG9 SELECT "Sent" => * 1 EXISTS | AEG9 NO cannot
+           AEG10 EXPUNGE => * 1 EXPUNGE | AEG10 OK Expunge completed.
+           AEG11 SELECT "Work" => * 5 EXISTS | AEG11 OK Select completed.
+           AEG12 COPY 1:5 "Sent" => * 5 RECENT | AEG12 OK Copy completed.
+           AEG13 DELETE "Work" => * OK gone | AEG13 OK Delete completed.
+           AEG14 SELECT "Work Archive" => * 0 EXISTS | AEG14 OK Select completed.
+           AEG15 COPY 1:0 "INBOX" => AEG15 BAD Invalid messageset
+           AEG16 DELETE "Sent" => AEG16 NO [INUSE] busy)");
     LogOn();
     EXPECT_EQ(client.CreateFolder(""), ImapResult::NotReady);
     EXPECT_EQ(client.CreateFolder("Projects"), ImapResult::Ok);

@@ -49,14 +49,14 @@ TEST_F(ImapBare, SearchCommandForEachOptionCombination) {
 TEST_F(ImapSearch, EmptyFolderAnswersWithoutNumbersTokensAndFallback) {
     Cmd("AEG3 SELECT \"Sent\"\r\n", "* 0 EXISTS\r\nAEG3 OK Select completed.\r\n");
     SelectWork(4, 3);
-    Cmd("AEG5 UID SEARCH NOT DELETED\r\n", "* SEARCH\r\nAEG5 OK Search completed.\r\n");
-    Cmd("AEG6 UID SEARCH NOT DELETED\r\n", "* SEARCH \r\nAEG6 OK Search completed.\r\n");
-    Cmd("AEG7 UID SEARCH NOT DELETED\r\n", "AEG7 OK Search completed, but said nothing else.\r\n");
-    Cmd("AEG8 UID SEARCH NOT DELETED\r\n", "* SEARCH 10 11 12 13  x7 99999999999\r\nAEG8 OK Search completed.\r\n");
-    Cmd("AEG9 UID SEARCH NOT DELETED\r\n", "AEG9 BAD Error in IMAP command\r\n");
-    Cmd("AEG10 FETCH 1 UID\r\n", "* 1 FETCH (UID 41)\r\nAEG10 OK Fetch completed.\r\n");
-    Cmd("AEG11 FETCH 2 UID\r\n", "AEG11 NO gone\r\n");
-    Cmd("AEG12 FETCH 3 UID\r\n", "* 3 FETCH (UID 43)\r\nAEG12 OK Fetch completed.\r\n");
+    Script(R"(AEG5 UID SEARCH NOT DELETED => * SEARCH | AEG5 OK Search completed.
+           AEG6 UID SEARCH NOT DELETED => * SEARCH  | AEG6 OK Search completed.
+           AEG7 UID SEARCH NOT DELETED => AEG7 OK Search completed, but said nothing else.
+           AEG8 UID SEARCH NOT DELETED => * SEARCH 10 11 12 13  x7 99999999999 | AEG8 OK Search completed.
+           AEG9 UID SEARCH NOT DELETED => AEG9 BAD Error in IMAP command
+           AEG10 FETCH 1 UID => * 1 FETCH (UID 41) | AEG10 OK Fetch completed.
+           AEG11 FETCH 2 UID => AEG11 NO gone
+           AEG12 FETCH 3 UID => * 3 FETCH (UID 43) | AEG12 OK Fetch completed.)");
     LogOn();
     EXPECT_EQ(client.GetMessageUids("Sent", uids, count), ImapResult::Ok);  // no SEARCH, the list untouched
     EXPECT_EQ(uids, std::vector<uint32_t>{99});
@@ -81,16 +81,16 @@ TEST_F(ImapSearch, EmptyFolderAnswersWithoutNumbersTokensAndFallback) {
 TEST_F(ImapSearch, FallbackWithUnreadOnlyAsksTheFlagsFirst) {
     settings.unreadOnly = 1;
     SelectWork(3, 3);
-    Cmd("AEG4 UID SEARCH NOT DELETED NOT SEEN\r\n", "AEG4 NO refused\r\n");
-    Cmd("AEG5 FETCH 1 FLAGS\r\n", "* 1 FETCH (FLAGS (\\Seen))\r\nAEG5 OK Fetch completed.\r\n");
-    Cmd("AEG6 FETCH 2 FLAGS\r\n", "* 2 FETCH (FLAGS ())\r\nAEG6 OK Fetch completed.\r\n");
-    Cmd("AEG7 FETCH 3 FLAGS\r\n", "AEG7 NO refused\r\n");
-    Cmd("AEG8 FETCH 2 UID\r\n", "* 2 FETCH (UID)\r\nAEG8 OK Fetch completed.\r\n");
-    // Second call: every message seen, so no candidates.
-    Cmd("AEG9 UID SEARCH NOT DELETED NOT SEEN\r\n", "AEG9 NO refused\r\n");
-    Cmd("AEG10 FETCH 1 FLAGS\r\n", "* 1 FETCH (FLAGS (\\Seen))\r\nAEG10 OK Fetch completed.\r\n");
-    Cmd("AEG11 FETCH 2 FLAGS\r\n", "* 2 FETCH (FLAGS (\\SEEN))\r\nAEG11 OK Fetch completed.\r\n");
-    Cmd("AEG12 FETCH 3 FLAGS\r\n", "* 3 FETCH (FLAGS (\\Seen))\r\nAEG12 OK Fetch completed.\r\n");
+    Script(R"(AEG4 UID SEARCH NOT DELETED NOT SEEN => AEG4 NO refused
+           AEG5 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG5 OK Fetch completed.
+           AEG6 FETCH 2 FLAGS => * 2 FETCH (FLAGS ()) | AEG6 OK Fetch completed.
+           AEG7 FETCH 3 FLAGS => AEG7 NO refused
+           AEG8 FETCH 2 UID => * 2 FETCH (UID) | AEG8 OK Fetch completed.
+           # Second call: every message seen, so no candidates.
+           AEG9 UID SEARCH NOT DELETED NOT SEEN => AEG9 NO refused
+           AEG10 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG10 OK Fetch completed.
+           AEG11 FETCH 2 FLAGS => * 2 FETCH (FLAGS (\SEEN)) | AEG11 OK Fetch completed.
+           AEG12 FETCH 3 FLAGS => * 3 FETCH (FLAGS (\Seen)) | AEG12 OK Fetch completed.)");
     LogOn();
     // The only candidate's answer has no number before ")": nothing stored.
     EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
@@ -102,26 +102,26 @@ TEST_F(ImapSearch, FallbackWithUnreadOnlyAsksTheFlagsFirst) {
 
 // A move copies, then marks each message deleted, and goes on after a failure.
 TEST_F(ImapSearch, SeenFlagSizeDeletedFlagMoveAndFallbackOnAServerGone) {
-    Cmd("AEG3 UID STORE 7 +FLAGS.SILENT \\seen\r\n", "AEG3 OK Store completed.\r\n");  // the selected folder
-    Cmd("AEG4 SELECT \"Work\"\r\n", "* 4 EXISTS\r\nAEG4 OK Select completed.\r\n");
-    Cmd("AEG5 UID STORE 7 -FLAGS.SILENT \\seen\r\n", "AEG5 NO [CANNOT] read-only\r\n");
-    Cmd("AEG6 UID FETCH 7 FLAGS\r\n", "* 1 FETCH (UID 7 FLAGS (\\Answered))\r\nAEG6 OK Fetch completed.\r\n");
-    Cmd("AEG7 UID FETCH 8 FLAGS\r\n", "* 2 FETCH (UID 8 FLAGS (\\Seen))\r\nAEG7 OK Fetch completed.\r\n");
-    Cmd("AEG8 UID FETCH 7 rfc822.size\r\n", "* 1 FETCH (UID 7 RFC822.SIZE 2217)\r\nAEG8 OK Fetch completed.\r\n");
-    Cmd("AEG9 UID FETCH 8 rfc822.size\r\n", "* 2 FETCH UID 8 RFC822.SIZE 10\r\nAEG9 OK Fetch completed.\r\n");
-    Cmd("AEG10 UID FETCH 9 rfc822.size\r\n", "AEG10 NO no such message\r\n");
-    Cmd("AEG11 UID STORE 4294967295 +FLAGS.SILENT \\deleted\r\n", "* 1 FETCH (FLAGS)\r\nAEG11 OK Store completed.\r\n");
-    Cmd("AEG12 UID STORE 8 +FLAGS.SILENT \\deleted\r\n", "AEG12 NO [CANNOT] read-only\r\n");
-    Cmd("AEG13 UID COPY 5 \"Work Archive\"\r\n", "AEG13 OK [COPYUID 1 5 1] Copy completed.\r\n");
-    Cmd("AEG14 UID STORE 5 +FLAGS.SILENT \\deleted\r\n", "AEG14 OK Store completed.\r\n");
-    Cmd("AEG15 UID COPY 6 \"Work Archive\"\r\n", "AEG15 NO [TRYCREATE] no\r\n");
-    Cmd("AEG16 UID COPY 7 \"Work Archive\"\r\n", "AEG16 OK Copy completed.\r\n");
-    Cmd("AEG17 UID STORE 7 +FLAGS.SILENT \\deleted\r\n", "AEG17 OK Store completed.\r\n");
-    Cmd("AEG18 UID COPY 8 \"Sent\"\r\n", "AEG18 NO no\r\n");
-    Cmd("AEG19 UID COPY 9 \"Sent\"\r\n", "AEG19 OK Copy completed.\r\n");
-    Cmd("AEG20 UID STORE 9 +FLAGS.SILENT \\deleted\r\n", "AEG20 NO no\r\n");
-    Cmd("AEG21 SELECT \"Work Archive\"\r\n", "* 100000000 EXISTS\r\nAEG21 OK Select completed.\r\n");
-    Cmd("AEG22 UID SEARCH NOT DELETED\r\n", "AEG22 BAD Error in IMAP command\r\n");
+    Script(R"(AEG3 UID STORE 7 +FLAGS.SILENT \seen => AEG3 OK Store completed.  # the selected folder
+           AEG4 SELECT "Work" => * 4 EXISTS | AEG4 OK Select completed.
+           AEG5 UID STORE 7 -FLAGS.SILENT \seen => AEG5 NO [CANNOT] read-only
+           AEG6 UID FETCH 7 FLAGS => * 1 FETCH (UID 7 FLAGS (\Answered)) | AEG6 OK Fetch completed.
+           AEG7 UID FETCH 8 FLAGS => * 2 FETCH (UID 8 FLAGS (\Seen)) | AEG7 OK Fetch completed.
+           AEG8 UID FETCH 7 rfc822.size => * 1 FETCH (UID 7 RFC822.SIZE 2217) | AEG8 OK Fetch completed.
+           AEG9 UID FETCH 8 rfc822.size => * 2 FETCH UID 8 RFC822.SIZE 10 | AEG9 OK Fetch completed.
+           AEG10 UID FETCH 9 rfc822.size => AEG10 NO no such message
+           AEG11 UID STORE 4294967295 +FLAGS.SILENT \deleted => * 1 FETCH (FLAGS) | AEG11 OK Store completed.
+           AEG12 UID STORE 8 +FLAGS.SILENT \deleted => AEG12 NO [CANNOT] read-only
+           AEG13 UID COPY 5 "Work Archive" => AEG13 OK [COPYUID 1 5 1] Copy completed.
+           AEG14 UID STORE 5 +FLAGS.SILENT \deleted => AEG14 OK Store completed.
+           AEG15 UID COPY 6 "Work Archive" => AEG15 NO [TRYCREATE] no
+           AEG16 UID COPY 7 "Work Archive" => AEG16 OK Copy completed.
+           AEG17 UID STORE 7 +FLAGS.SILENT \deleted => AEG17 OK Store completed.
+           AEG18 UID COPY 8 "Sent" => AEG18 NO no
+           AEG19 UID COPY 9 "Sent" => AEG19 OK Copy completed.
+           AEG20 UID STORE 9 +FLAGS.SILENT \deleted => AEG20 NO no
+           AEG21 SELECT "Work Archive" => * 100000000 EXISTS | AEG21 OK Select completed.
+           AEG22 UID SEARCH NOT DELETED => AEG22 BAD Error in IMAP command)");
     server.Close();
     LogOn();
     EXPECT_EQ(client.SetSeenFlag(nullptr, 7, true), ImapResult::Ok);

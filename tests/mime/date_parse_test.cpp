@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "zone_guard.h"
+#include "../support/test_kit.h"
 
 namespace {
 
@@ -34,6 +34,18 @@ TEST(ParseDateTest, FormsAndZoneArithmetic) {
         {kZoneWest, {-18000, 0}, "Mon, 12 Jan 2004 10:00:00 -0800", 1073930400},
         {kZoneSouth, {36000, 3600}, "Mon, 12 Jan 2004 10:00:00 +1100", 1073862000},
         {"<+0530>-5:30", {19800, 0}, "Mon, 12 Jan 2004 10:00:00 +0100", 1073898000},
+        // Dates the C library cannot represent: the invalid time -1 shifted by the zone. -1 is
+        // also the valid result one second before 1970 UTC. Two-digit years from real messages.
+        {"UTC0", {0, 0}, "Wed, 20 Dec 95 19:59 -0600", -1 + 6 * 3600},
+        {"UTC0", {0, 0}, "Mon, 21 Aug 95 13:30:57 -600", -1 + 6 * 3600},
+        {"UTC0", {0, 0}, "Wed, 11 Feb 98 11:51 CST", -1},
+        {"UTC0", {0, 0}, "12 Jan 99999999999 10:00:00 +0000", -1},
+        {"UTC0", {0, 0}, "1 Jan 2040 00:00:00 +0100", -1 - 3600},
+        {"UTC0", {0, 0}, "31 Dec 1969 23:59:59", -1},
+        {"UTC0", {0, 0}, "31 Dec 1969 23:59:59 +0100", -1 - 3600},
+        {"UTC0", {0, 0}, "31 Dec 1969 23:59:58 +0000", -2},
+        {kZoneEast, {3600, 0}, "Wed, 20 Dec 95 19:59 -0600", -1 + 3600 + 6 * 3600},
+        {kZoneEast, {3600, 0}, "1 Jan 1970 00:59:59 +0100", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.tz) + ": " + c.text);
@@ -52,6 +64,11 @@ TEST(ParseDateTest, FormsAndZoneArithmetic) {
     CTime time(77);
     EXPECT_FALSE(ParseDateText(time, nullptr));
     EXPECT_EQ(ParseDateIn(nullptr, false, {}), 0);
+    ZoneGuard utc("UTC0");
+    int32_t value = 7;
+    EXPECT_TRUE(CTime::LocalToTime(1969, 12, 31, 23, 59, 59, -1, value)) << "a value, not a failure";
+    EXPECT_EQ(value, -1);
+    EXPECT_FALSE(CTime::LocalToTime(95, 12, 20, 19, 59, 0, -1, value));
 }
 
 TEST(LocalZoneTest, DaylightBiasNowAgreesWithTheCLibrary) {

@@ -10,12 +10,8 @@
 #include "mime/mime_parser.h"
 #include "platform/cstring.h"
 #include "platform/line_array.h"
+#include "../support/test_kit.h"
 
-// Message text written with LF line ends, as the server sends it: with CR LF.
-inline std::string Crlf(std::string text) {
-    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.insert(at, 1, '\r');
-    return text;
-}
 
 inline LineArray LinesOf(const std::string& text) {
     LineArray lines;
@@ -50,10 +46,3 @@ struct Parsed {
     }
 };
 
-// A multipart/mixed text: each part is its header lines and body, separated by a blank line.
-inline std::string Mixed(const std::string& b, const std::vector<std::pair<std::string, std::string>>& parts,
-                         bool close = true) {
-    std::string text = "Content-Type: multipart/mixed; boundary=\"" + b + "\"\n\n";
-    for (const auto& [headers, body] : parts) text += "--" + b + "\n" + headers + "\n\n" + body;
-    return close ? text + "--" + b + "--\n" : text;
-}

@@ -278,4 +278,62 @@ TEST(LineGramIndexTest, ParserResultsUnchangedOnceTheIndexTakesOver) {
     EXPECT_FALSE(Registered("never-1000")) << "a level whose boundary never comes leaves too";
 }
 
+// A part header on the last line holding the part's own boundary: the part ends on that line, its
+// level is not walked (its boundary stays registered), and the part starting there ends the walk.
+TEST(CutShortInputTest, PartEndingWhereItBeganEndsTheWalk) {
+    const struct {
+        const char* name;
+        std::string text;
+        Names types;
+        const char* stillRegistered;
+        const char* gone;
+    } cases[] = {
+        {"top level, three lines",
+         "Content-Type: multipart/mixed; boundary=\"cut8-top\"\n\n"
+         "Content-Type: multipart/mixed; boundary=\"cut8-top-stalled\"\n",
+         {"multipart/mixed"}, "cut8-top-stalled", nullptr},
+        // The header line closes the part before it, then is a part of its own.
+        {"nested level",
+         Mixed("cut8n-top", {{"Content-Type: multipart/alternative; boundary=\"cut8n-alt\"", ""}}, false) +
+             "--cut8n-alt\nContent-Type: multipart/related; boundary=\"cut8n-alt-rel\"\n",
+         {"multipart/related", "multipart/related", "multipart/alternative"}, "cut8n-alt-rel", "cut8n-alt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Parsed m(c.text);
+        Names types;
+        for (const MimePart* part : m.parts) types.push_back(part->contentType.str());
+        EXPECT_EQ(types, c.types);
+        EXPECT_EQ(m.Bodies(), Names(c.types.size(), ""));
+        EXPECT_TRUE(Registered(c.stillRegistered));
+        if (c.gone) {
+            EXPECT_FALSE(Registered(c.gone)) << "the walk that ended leaves";
+        }
+    }
+    // A later message of the session: its container's boundary never comes, so the container
+    // ends at the first line the registry knows, here one inside the stalled boundary.
+    Parsed later(Mixed("cut8-later", {{"Content-Type: multipart/alternative; boundary=\"cut8-never\"",
+                                       "preamble\ntop-stalled\nrest\n"}}));
+    EXPECT_EQ(later.Bodies(), Names{"preamble\n"});
+}
+
+TEST(CutShortInputTest, ForwardedHeaderReadStaysInItsRange) {
+    // The enclosing boundary closes the forwarded part before its blank line: the embedded
+    // message's range is empty, and the header after the blank line lies outside it.
+    Parsed m("Subject: Outer\n" + Mixed("cut10", {{"Content-Type: text/plain", "Outer.\n"}}, false) +
+             "--cut10\nContent-Type: message/rfc822\nFrom: inner@y\n--cut10--\n\nSubject: outside\nmore\n");
+    EXPECT_EQ(m.Bodies(),
+              Names{"Outer.\n\r\n\r\nDate: \r\nFrom: \r\nTo: \r\ncc: \r\nSubject: \r\n\r\n"});
+    EXPECT_EQ(m.parser.HeaderFields().subject, "Outer");
+
+    // The same at the header reader itself: a range starting past its end reads nothing.
+    const LineArray lines = LinesOf("Subject: outside\r\nTo: t@x\r\n");
+    MimeHeaderBlock block;
+    int position = 1;
+    ParseHeaders(position, lines, 0, block);
+    EXPECT_EQ(block.subject, "");
+    EXPECT_EQ(block.to, "");
+    EXPECT_EQ(position, 1);
+}
+
 }  // namespace

@@ -51,7 +51,9 @@ TEST(CStringTest, EditingOperations) {
     EXPECT_EQ(r.Replace("X", "--"), 3);
     EXPECT_EQ(r, "a--b----c");
     EXPECT_EQ(r.Replace("", "z"), 0);
-    EXPECT_EQ(r.Remove('-'), 6);
+    EXPECT_EQ(r.Replace("--", "-"), 3);  // hits do not overlap, and the search goes on after each
+    EXPECT_EQ(r, "a-b--c");
+    EXPECT_EQ(r.Remove('-'), 3);
     EXPECT_EQ(r, "abc");
     CString lower("\xC4Z");
     lower.MakeLower();

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "../smtp/scoped_temp_dir.h"
+#include "../support/test_kit.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ TEST(FilesTest, TempDirectoryEndsWithASeparator) {
 }
 
 TEST(FilesTest, WriteExistsReadRemove) {
-    ScopedTempDir dir;
-    const std::string path = dir.Path() + "/a(1).bin";
+    TempDir dir;
+    const std::string path = dir.path + "/a(1).bin";
     EXPECT_FALSE(files::Exists(path.c_str()));
     const std::string bytes("first\0second", 12);
     ASSERT_TRUE(files::WriteNew(path.c_str(), bytes.data(), bytes.size()));
@@ -41,9 +41,9 @@ TEST(FilesTest, WriteExistsReadRemove) {
     EXPECT_TRUE(files::Remove(path.c_str()));
     EXPECT_FALSE(files::Exists(path.c_str()));
     EXPECT_FALSE(files::Remove(path.c_str()));
-    EXPECT_FALSE(files::WriteNew((dir.Path() + "/no/such/dir").c_str(), "x", 1));
+    EXPECT_FALSE(files::WriteNew((dir.path + "/no/such/dir").c_str(), "x", 1));
     // A link planted at the name is refused, and its target is never created.
-    const std::string link = dir.Path() + "/planted", target = dir.Path() + "/elsewhere";
+    const std::string link = dir.path + "/planted", target = dir.path + "/elsewhere";
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
     EXPECT_FALSE(files::WriteNew(link.c_str(), "x", 1));
     EXPECT_FALSE(files::Exists(target.c_str()));
@@ -52,7 +52,7 @@ TEST(FilesTest, WriteExistsReadRemove) {
 
 // The attachment rules apply to ReadWholeFile only; the plain reader takes any regular file.
 TEST(FilesTest, OpenRulesOfTheWholeFileReader) {
-    ScopedTempDir dir;
+    TempDir dir;
     const std::string readOnly = dir.Write("ro.txt", "data", 0444);
     const std::string empty = dir.Write("empty.txt", "");
     std::string out = "stale";
@@ -63,8 +63,8 @@ TEST(FilesTest, OpenRulesOfTheWholeFileReader) {
     EXPECT_EQ(out, "data");
     EXPECT_TRUE(files::ReadPlainFile(empty.c_str(), out));
     EXPECT_EQ(out, "");
-    EXPECT_FALSE(files::ReadPlainFile(dir.Path().c_str(), out));
-    EXPECT_FALSE(files::ReadPlainFile((dir.Path() + "/missing").c_str(), out));
+    EXPECT_FALSE(files::ReadPlainFile(dir.path.c_str(), out));
+    EXPECT_FALSE(files::ReadPlainFile((dir.path + "/missing").c_str(), out));
 }
 
 }  // namespace

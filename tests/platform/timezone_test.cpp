@@ -5,7 +5,7 @@
 
 #include <tuple>
 
-#include "../mime/zone_guard.h"
+#include "../support/test_kit.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "../smtp/scoped_temp_dir.h"
+#include "../support/test_kit.h"
 #include "host_string.h"
 #include "loaded_plugin.h"
 
@@ -148,14 +148,14 @@ TEST_F(ExportsTest, ReleaseExports) {
     EXPECT_EQ(freeMsgs(new MailMsg*[2]{reinterpret_cast<MailMsg*>(16), nullptr}, -1), 0);
     EXPECT_EQ(freeFolders(new FolderEntry*[1]{reinterpret_cast<FolderEntry*>(16)}, -5), 0);
 
-    ScopedTempDir dir;
+    TempDir dir;
     list = new AttachmentList{};
     list->count = 2;
     for (int i = 0; i < 3; ++i)
         std::snprintf(list->path[i], sizeof list->path[i], "%s", dir.Write("file" + std::to_string(i), "x").c_str());
     EXPECT_EQ(freeAttachment(&list), 0);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(access((dir.Path() + "/file" + std::to_string(i)).c_str(), F_OK) == 0, i == 2) << "file" << i;
+        EXPECT_EQ(access((dir.path + "/file" + std::to_string(i)).c_str(), F_OK) == 0, i == 2) << "file" << i;
 }
 
 // "IMAP Login" comes first only with verbose logging and a log text. The language library is
@@ -199,6 +199,26 @@ TEST_F(ExportsTest, FailedLogonAnswers16394AndKeepsLoggedOn) {
     EXPECT_EQ(Call("IMAP4Commit"), -1);
 }
 
+// Logged on with both servers out of reach: a failed listing answers 213, a failed send 212
+// between its two verbose lines.
+TEST_F(ExportsTest, FailedListingAndSendingAfterLogon) {
+    Account account(true, false);
+    ASSERT_EQ(Logon(&account.params, 2), 0);
+    MailMsg** records = nullptr;
+    uint32_t count = 0;
+    EXPECT_EQ(plugin.Get<int32_t(FolderRef, MailMsg***, uint32_t*)>("GetMsgIds")(nullptr, &records, &count), 213);
+    MailMsg message{};
+    message.from = "a@example.test";
+    message.to = "b@example.test";
+    message.subject = "Hi";
+    HostKit_Clear();
+    EXPECT_EQ(plugin.Get<int32_t(const MailMsg*)>("SendMsg")(&message), 212);
+    const auto log = JournalOf("MLOGAdd");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.front(), "IMAP: Beginning to send message.\nF: a@example.test S: Hi");
+    EXPECT_EQ(log.back(), "IMAP: Finished send message.");
+}
+
 // A failed IMAP logon without verbose logging writes one sync-log entry (category 22, flags 0):
 // the module's own texts, or those of a language library when one is loaded.
 TEST_F(ExportsTest, SyncLogEntryAfterAFailedImapLogon) {
@@ -210,9 +230,9 @@ TEST_F(ExportsTest, SyncLogEntryAfterAFailedImapLogon) {
     for (const auto& [library, text] : cases) {
         library ? setenv("HOSTKIT_LANGUAGE_LIBRARY", library, 1) : unsetenv("HOSTKIT_LANGUAGE_LIBRARY");
         HostKit_Clear();
-        Account account(true, false);
+        Account account(true, true);
         ASSERT_EQ(Logon(&account.params, 1), 0);
-        EXPECT_TRUE(JournalOf("MLOGAdd").empty());
+        EXPECT_TRUE(JournalOf("MLOGAdd").empty()) << "flag 1 alone is not verbose: no \"IMAP Login\" either";
         int entries = 0;
         for (int i = 0; i < HostKit_CallCount(); ++i) {
             const HostKitCall* call = HostKit_Call(i);

@@ -164,6 +164,30 @@ TEST(Archive, CMsgWireFormatIsLittleEndianWithCountedStrings) {
     EXPECT_EQ(out.Buffer(), expected);
 }
 
+// Counted strings: one length byte below 255, 0xFF and 16 bits below 65,534, then 0xFF 0xFFFF
+// and 32 bits; each length reads back whole with nothing left over.
+TEST(Archive, StringLengthForms) {
+    const std::pair<int, std::string> cases[] = {{254, "\xFE"},
+                                                 {255, std::string("\xFF\xFF\x00", 3)},
+                                                 {256, std::string("\xFF\x00\x01", 3)},
+                                                 {65533, "\xFF\xFD\xFF"},
+                                                 {65534, std::string("\xFF\xFF\xFF\xFE\xFF\x00\x00", 7)},
+                                                 {70000, std::string("\xFF\xFF\xFF\x70\x11\x01\x00", 7)}};
+    for (const auto& [length, head] : cases) {
+        const CString text('q', length);
+        CArchive out;
+        out << text;
+        ASSERT_EQ(out.Buffer().size(), head.size() + length) << length;
+        EXPECT_EQ(std::string(out.Buffer().begin(), out.Buffer().begin() + head.size()), head) << length;
+        CArchive in(out.Buffer());
+        CString back;
+        in >> back;
+        EXPECT_EQ(back, text) << length;
+        EXPECT_FALSE(in.IsFailed());
+        EXPECT_EQ(in.Remaining(), 0u) << length;
+    }
+}
+
 // An id whose bytes are cut short is left empty; an absurd length never allocates.
 TEST(Archive, ShortArchivesLeaveTheIdEmpty) {
     CArchive out;

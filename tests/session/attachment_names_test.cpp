@@ -6,7 +6,7 @@
 #include <string>
 #include <tuple>
 
-#include "private_temp_dir.h"
+#include "../support/test_kit.h"
 #include "session/attachment_files.h"
 
 namespace {
@@ -57,7 +57,7 @@ TEST(AttachmentCandidateName, NumbersBeforeTheFirstDotAndShortensTheStem) {
 }
 
 TEST(WriteAttachmentFile, DecodesIntoAnUnusedNameAndSkipsEmptyParts) {
-    const PrivateTempDir temp;
+    const TempDir temp(true);
     const CString dir((temp.path + "/").c_str());
     std::ofstream(temp.File("data.bin")) << "old";
     MimePart part;

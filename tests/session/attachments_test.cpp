@@ -18,10 +18,6 @@ std::vector<std::string> Paths(const AttachmentList* list) {
 
 class AttachmentTest : public SessionScript {
 protected:
-    void TearDown() override {
-        for (MailMsg* record : taken) FreeMailMsgRecord(record);
-        SessionScript::TearDown();
-    }
     // Scripts the download of `text`, which the server reports seen.
     void Script(uint32_t uid, const std::string& text) {
         Whole(uid, text);
@@ -29,17 +25,13 @@ protected:
     }
     // The attachment paths of the record GetMsg builds.
     std::vector<std::string> Download(uint32_t uid) {
-        const UidRef id(uid);
-        MailMsg* record = nullptr;
-        EXPECT_EQ(session.GetMsg(nullptr, &id.ref, &record), 0);
+        const MailMsg* record = Get(uid);
         if (!record) return {};
-        taken.push_back(record);
         std::vector<std::string> paths;
         std::stringstream in(Text(record->attachments));
         for (std::string path; std::getline(in, path, ',');) paths.push_back(path);
         return paths;
     }
-    std::vector<MailMsg*> taken;
 };
 
 // Clashing names are numbered; two lists name the same files, in download order, each logged;

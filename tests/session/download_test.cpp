@@ -6,22 +6,7 @@
 
 namespace {
 
-class DownloadTest : public SessionScript {
-protected:
-    void TearDown() override {
-        for (MailMsg* record : taken) FreeMailMsgRecord(record);
-        SessionScript::TearDown();
-    }
-    // GetMsg of one UID; the record (or null) stays owned by the fixture.
-    MailMsg* Get(uint32_t uid, FolderRef folder = nullptr) {
-        const UidRef id(uid);
-        MailMsg* record = nullptr;
-        EXPECT_EQ(session.GetMsg(folder, &id.ref, &record), 0);
-        if (record) taken.push_back(record);
-        return record;
-    }
-    std::vector<MailMsg*> taken;
-};
+class DownloadTest : public SessionScript {};
 
 // With HTML preferred and a size limit: a listed unseen message stays unseen and comes from the
 // cache the second time; above the limit a multipart/mixed message is rebuilt from its first text

@@ -13,9 +13,8 @@
 #include <vector>
 
 #include "conversation.h"
-#include "host_records.h"
 #include "host_string.h"
-#include "private_temp_dir.h"
+#include "../support/test_kit.h"
 #include "session/folder_list.h"
 #include "session/imap_session.h"
 
@@ -31,19 +30,15 @@ struct Attachment {
     bool base64 = false;
 };
 
-// A multipart/mixed message with a text part and the given attachments.
+// A multipart/mixed message with a text part and the given attachments, with CR LF line ends.
 inline std::string MessageWith(const std::vector<Attachment>& attachments) {
-    std::vector<std::string> lines = {"From: a@example.test", "Subject: Files",
-                                      "Content-Type: multipart/mixed; boundary=\"zzBzz\"", "", "--zzBzz",
-                                      "Content-Type: text/plain", "", "See the files.", ""};
-    for (const Attachment& a : attachments) {
-        lines.insert(lines.end(), {"--zzBzz", "Content-Type: application/octet-stream; name=\"" + a.name + "\"",
-                                   "Content-Disposition: attachment; filename=\"" + a.name + "\""});
-        if (a.base64) lines.push_back("Content-Transfer-Encoding: base64");
-        lines.insert(lines.end(), {"", a.body, ""});
-    }
-    lines.push_back("--zzBzz--");
-    return CrLf(lines);
+    std::vector<std::pair<std::string, std::string>> parts = {{"Content-Type: text/plain", "See the files.\n\n"}};
+    for (const Attachment& a : attachments)
+        parts.push_back({"Content-Type: application/octet-stream; name=\"" + a.name +
+                             "\"\nContent-Disposition: attachment; filename=\"" + a.name + "\"" +
+                             (a.base64 ? "\nContent-Transfer-Encoding: base64" : ""),
+                         a.body + "\n\n"});
+    return Crlf("From: a@example.test\nSubject: Files\n" + Mixed("zzBzz", parts));
 }
 
 struct LogonOptions {
@@ -61,7 +56,16 @@ protected:
     }
     void TearDown() override {
         Conversation::TearDown();
+        for (MailMsg* record : taken) FreeMailMsgRecord(record);
         session.Reset();
+    }
+    // GetMsg of one UID; the record (or null) stays owned by the fixture.
+    MailMsg* Get(uint32_t uid, FolderRef folder = nullptr) {
+        const UidRef id(uid);
+        MailMsg* record = nullptr;
+        EXPECT_EQ(session.GetMsg(folder, &id.ref, &record), 0);
+        if (record) taken.push_back(record);
+        return record;
     }
 
     // One command with the next tag; `untagged` is the answer before the tagged status line.
@@ -109,8 +113,9 @@ protected:
         ASSERT_EQ(session.Logon(&params, options.flags), 0);
         ASSERT_EQ(session.imapConnected, 1);
     }
-    PrivateTempDir temp;
+    TempDir temp{true};
     ImapSession session;
+    std::vector<MailMsg*> taken;
     HostString empty{""}, host{"127.0.0.1"}, user{"bob"}, password{"secret"};
 
 private:

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "dovecot_fixture.h"
-#include "host_records.h"
-#include "private_temp_dir.h"
+#include "../support/test_kit.h"
 #include "session/folder_list.h"
 #include "session/imap_session.h"
 
@@ -67,7 +66,7 @@ protected:
         return rows;
     }
 
-    PrivateTempDir temp;
+    TempDir temp{true};
     ImapSession session;
     std::vector<MailMsg*> taken;
     MailMsg m_none{};

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "scoped_temp_dir.h"
+#include "../support/test_kit.h"
 #include "smtp/attachment_list.h"
 
 namespace {
@@ -43,7 +43,7 @@ TEST(SplitAttachmentListTest, PathsAndDisplayNames) {
 }
 
 TEST(AttachmentFileTest, ReadResultCodes) {
-    ScopedTempDir dir;
+    TempDir dir;
     AttachmentFile file(CString(dir.Write("five.bin", "12345").c_str()));
     ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(file.Size(), 5u);
@@ -58,17 +58,17 @@ TEST(AttachmentFileTest, ReadResultCodes) {
     EXPECT_EQ(file.Read(buffer, count), AttachmentReadResult::End);
     EXPECT_EQ(std::string(buffer, count), "45");
     // Like a file opened without sharing: a second open while the first holds it fails.
-    EXPECT_FALSE(AttachmentFile(CString(dir.Path().c_str()) + "/five.bin").IsOpen());
+    EXPECT_FALSE(AttachmentFile(CString(dir.path.c_str()) + "/five.bin").IsOpen());
 
-    AttachmentFile missing(CString(dir.Path().c_str()) + "/missing.bin");
+    AttachmentFile missing(CString(dir.path.c_str()) + "/missing.bin");
     count = 3;
     EXPECT_EQ(missing.Read(nullptr, count), AttachmentReadResult::NotOpen);
 }
 
 // Missing, empty, read-only and non-regular files do not open (root included).
 TEST(AttachmentFileTest, OpenRules) {
-    ScopedTempDir dir;
-    const std::string fifo = dir.Path() + "/pipe";
+    TempDir dir;
+    const std::string fifo = dir.path + "/pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     const std::pair<std::string, bool> cases[] = {
         {dir.Write("ok.txt", "x"), true},
@@ -77,8 +77,8 @@ TEST(AttachmentFileTest, OpenRules) {
         // Only write protection is refused by the module; reading a write-only file is up to the
         // system, which lets root read it.
         {dir.Write("owner-only.txt", "x", 0200), geteuid() == 0},
-        {dir.Path() + "/missing.txt", false},
-        {dir.Path(), false},
+        {dir.path + "/missing.txt", false},
+        {dir.path, false},
         {fifo, false},
     };
     for (const auto& [path, opens] : cases) {
@@ -90,7 +90,7 @@ TEST(AttachmentFileTest, OpenRules) {
 
 // A whole-file or a record lock held by another process: not open until that process ends.
 TEST(AttachmentFileTest, FileLockedByAnotherProcessDoesNotOpen) {
-    ScopedTempDir dir;
+    TempDir dir;
     const std::string path = dir.Write("held.txt", "held");
     for (const bool recordLock : {false, true}) {
         int ready[2];

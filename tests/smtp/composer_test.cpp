@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "scoped_temp_dir.h"
+#include "../support/test_kit.h"
 #include "smtp/attachment_file.h"
 #include "smtp/content_type_table.h"
 #include "smtp/message_composer.h"
@@ -32,8 +32,8 @@ constexpr const char* kTextPart =
 // even one in a directory name. A table that cannot be read loads nothing and is tried again
 // on the next lookup.
 TEST(ContentTypeTableTest, FirstEntryContainingTheExtensionWins) {
-    ScopedTempDir dir;
-    ContentTypeTable table((dir.Path() + "/mime.types").c_str());
+    TempDir dir;
+    ContentTypeTable table((dir.path + "/mime.types").c_str());
     CString type;
     EXPECT_TRUE(table.Lookup("pdf", type));
     EXPECT_EQ(type, "application/octet-stream");
@@ -80,7 +80,7 @@ TEST(ContentTypeTableTest, SystemTableKnowsCommonTypes) {
 // Two files, the second missing: it keeps its part headers with no content; the content type
 // comes from the table by extension.
 TEST(MessageComposerTest, MultipartWithTwoAttachmentsOneUnreadable) {
-    ScopedTempDir dir;
+    TempDir dir;
     ContentTypeTable table(dir.Write("mime.types", "application/pdf pdf\ntext/plain txt\n").c_str());
     CMsg message;
     message.m_strTo = "a@x.org";
@@ -88,7 +88,7 @@ TEST(MessageComposerTest, MultipartWithTwoAttachmentsOneUnreadable) {
     message.m_strFrom = "me@x.org";
     message.m_strBody = "Hi";
     message.m_strAttachments =
-        CString(dir.Write("report.pdf", "hello").c_str()) + "," + dir.Path().c_str() + "/gone/notes.txt";
+        CString(dir.Write("report.pdf", "hello").c_str()) + "," + dir.path.c_str() + "/gone/notes.txt";
     smtp::Composition with;
     with.includeAttachments = true;
     with.contentTypes = &table;

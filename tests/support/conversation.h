@@ -8,6 +8,7 @@
 #include "hostkit.h"
 #include "net/transport_waits.h"
 #include "scripted_server.h"
+#include "transcript.h"
 
 namespace scripted {
 
@@ -21,7 +22,11 @@ protected:
         }
         server.Finish(Ms(0));
     }
-    static std::vector<std::string> LogLines(const std::string& prefix = "") { return JournalTexts("MLOGAdd", prefix); }
+    // Appends a conversation in the transcript form (transcript.h) to the server's script.
+    void Script(std::string_view transcript) { Play(server, transcript); }
+    static std::vector<std::string> LogLines(const std::string& prefix = "") {
+        return JournalTexts("MLOGAdd", prefix);
+    }
 
     // Declared first: the waits are restored after the client and the server are gone.
     struct ShortWaits {
