@@ -20,6 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Four characters make three bytes at most, and a zero follows the decoded ones.
     if (length < 0 || length > input.GetLength() / 4 * 3 + 2) __builtin_trap();
     if (bytes[length] != 0) __builtin_trap();
+    // The decoding by pieces hands over exactly the bytes of the block.
+    size_t at = 0;
+    bool same = true;
+    const size_t total = Base64DecodeTo(input.view(), [&](const unsigned char* piece, size_t n) {
+        same = same && at + n <= static_cast<size_t>(length) && std::memcmp(piece, bytes.get() + at, n) == 0;
+        at += n;
+        return true;
+    });
+    if (!same || total != static_cast<size_t>(length) || at != total) __builtin_trap();
 
     CString text;
     Base64DecodeText(input, text);

@@ -6,6 +6,14 @@
 
 namespace {
 inline unsigned char Fold(char ch) { return static_cast<unsigned char>(AsciiLower(ch)); }
+
+// How rare a byte is in message lines, for NoCaseFinder's first test: 0 for letters and spaces,
+// which it never uses (a letter has two cases), then digits, "=", other punctuation.
+int AnchorRank(char ch) {
+    if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == ' ') return 0;
+    if (ch >= '0' && ch <= '9') return 1;
+    return ch == '=' ? 2 : 3;
+}
 }  // namespace
 
 bool StartsWithNoCase(std::string_view prefix, std::string_view text) {
@@ -34,6 +42,16 @@ bool ContainsNoCase(std::string_view needle, std::string_view text) {
 
 NoCaseFinder::NoCaseFinder(std::string_view needle) : m_needle(needle) {
     const size_t m = m_needle.size();
+    // A text without the needle's rarest non-letter byte cannot hold the needle: boundaries are
+    // made of punctuation that base64 lines and most text lines lack, so a library scan for that
+    // byte rejects most lines at once. Punctuation other than "=" first, then "=", then digits.
+    int best = 0;
+    for (char ch : m_needle) {
+        if (AnchorRank(ch) > best) {
+            best = AnchorRank(ch);
+            m_anchor = static_cast<unsigned char>(ch);
+        }
+    }
     const auto cap = [](size_t shift) { return static_cast<uint8_t>(shift > 255 ? 255 : shift); };
     std::memset(m_skip, cap(m == 0 ? 1 : m), sizeof m_skip);
     for (size_t i = 0; i + 1 < m; ++i) {
@@ -47,6 +65,7 @@ bool NoCaseFinder::In(std::string_view text) const {
     const size_t m = m_needle.size();
     const size_t n = text.size();
     if (m == 0 || n == 0 || m > n) return false;
+    if (m_anchor >= 0 && std::memchr(text.data(), m_anchor, n) == nullptr) return false;
     const char* t = text.data();
     const char* p = m_needle.data();
     const unsigned char last = Fold(p[m - 1]);

@@ -30,6 +30,7 @@ private:
     bool ScanWithTable(std::string_view text) const;
 
     std::string_view m_needle;         // folded as it is compared
+    int m_anchor = -1;                 // a byte of the needle that no letter case changes
     uint8_t m_skip[256];               // Horspool shifts, capped: a shorter shift is still safe
     mutable std::vector<int> m_table;  // built on first need
 };

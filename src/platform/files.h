@@ -28,12 +28,34 @@ struct FileIdentity {
     int64_t changed = 0;
 };
 
-enum class CreateResult { Created, Exists, Failed };
+// A file created only when nothing has that name yet (a link or a FIFO included: no existing
+// object is ever opened), written a piece at a time so large data need not be in memory whole.
+// A file that is not closed with success is removed again: it was ours.
+class NewFile {
+public:
+    explicit NewFile(const char* path);
+    ~NewFile();
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
 
-// Creates the file only when nothing has that name yet (a link or a FIFO included: no existing
-// object is ever opened), writes all bytes and closes it. A failed write removes the file again.
-// On success `identity` (when given) receives the new file's identity.
-CreateResult CreateNew(const char* path, const void* data, size_t size, FileIdentity* identity);
+    bool IsOpen() const { return m_open; }
+    // Nothing was created because something already has the name.
+    bool NameTaken() const { return m_taken; }
+    // Writes all bytes; false when they could not all be written (or the file is not open).
+    bool Write(const void* data, size_t size);
+    // Closes the file: true when every write and the close succeeded, `identity` (when given)
+    // then holding the file's identity; otherwise the file is removed.
+    bool Close(FileIdentity* identity = nullptr);
+
+private:
+    std::string m_path;
+    bool m_open = false;
+    bool m_taken = false;
+    bool m_ok = false;
+    int m_fd = -1;             // POSIX: the descriptor
+    void* m_handle = nullptr;  // Windows: the file handle
+};
+
 // True when `path` still names the file of that identity, unchanged since (a link at the path
 // does not count).
 bool IsSameFile(const char* path, const FileIdentity& identity);

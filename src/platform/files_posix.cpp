@@ -51,33 +51,50 @@ FileIdentity IdentityOf(const struct stat& info) {
 }
 }  // namespace
 
-CreateResult CreateNew(const char* path, const void* data, size_t size, FileIdentity* identity) {
-    if (!path || !*path) return CreateResult::Failed;
+NewFile::NewFile(const char* path) {
+    if (!path || !*path) return;
     // O_EXCL: the name is taken atomically, and nothing already there (a link planted at the
     // name, a FIFO, another program's file) is opened, followed or truncated.
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
-    if (fd < 0) return errno == EEXIST ? CreateResult::Exists : CreateResult::Failed;
-    bool ok = true;
+    m_fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+    m_taken = m_fd < 0 && errno == EEXIST;
+    m_open = m_ok = m_fd >= 0;
+    if (m_open) m_path = path;
+}
+
+NewFile::~NewFile() {
+    if (!m_open) return;
+    m_ok = false;  // never finished: removed
+    Close();
+}
+
+bool NewFile::Write(const void* data, size_t size) {
     const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
+    while (m_open && m_ok && size > 0) {
+        const ssize_t n = ::write(m_fd, bytes, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            ok = false;
+            m_ok = false;
             break;
         }
         bytes += n;
         size -= static_cast<size_t>(n);
     }
+    return m_open && m_ok;
+}
+
+bool NewFile::Close(FileIdentity* identity) {
+    if (!m_open) return false;
     struct stat info {};
-    ok = ok && ::fstat(fd, &info) == 0;  // after the last write: its change time is final
-    ok = (::close(fd) == 0) && ok;
-    if (!ok) {
-        ::unlink(path);  // ours: created above
-        return CreateResult::Failed;
+    m_ok = m_ok && ::fstat(m_fd, &info) == 0;  // after the last write: its change time is final
+    m_ok = (::close(m_fd) == 0) && m_ok;
+    m_fd = -1;
+    m_open = false;
+    if (!m_ok) {
+        ::unlink(m_path.c_str());  // ours: created above
+        return false;
     }
     if (identity) *identity = IdentityOf(info);
-    return CreateResult::Created;
+    return true;
 }
 
 bool IsSameFile(const char* path, const FileIdentity& identity) {

@@ -51,38 +51,55 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 }
 }  // namespace
 
-CreateResult CreateNew(const char* path, const void* data, size_t size, FileIdentity* identity) {
-    if (!path || !*path) return CreateResult::Failed;
-    // CREATE_NEW: the name is taken atomically; nothing already there (a device name included,
-    // which the caller's names avoid anyway) is opened or truncated.
+NewFile::NewFile(const char* path) {
+    if (!path || !*path) return;
+    // CREATE_NEW: the name is taken atomically; nothing already there is opened or truncated.
     HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateResult::Exists
-                                                                            : CreateResult::Failed;
+        m_taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return;
     }
+    m_handle = file;
+    m_open = m_ok = true;
+    m_path = path;
+}
+
+NewFile::~NewFile() {
+    if (!m_open) return;
+    m_ok = false;  // never finished: removed
+    Close();
+}
+
+bool NewFile::Write(const void* data, size_t size) {
     const char* bytes = static_cast<const char*>(data);
-    bool ok = true;
-    while (size > 0) {
+    while (m_open && m_ok && size > 0) {
         const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!::WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
-            ok = false;
+        if (!::WriteFile(static_cast<HANDLE>(m_handle), bytes, chunk, &written, nullptr) || written == 0) {
+            m_ok = false;
             break;
         }
         bytes += written;
         size -= written;
     }
+    return m_open && m_ok;
+}
+
+bool NewFile::Close(FileIdentity* identity) {
+    if (!m_open) return false;
     BY_HANDLE_FILE_INFORMATION info{};
-    ok = ok && ::GetFileInformationByHandle(file, &info);  // after the last write: its time is final
-    ok = ::CloseHandle(file) && ok;
-    if (!ok) {
-        ::DeleteFileA(path);  // ours: created above
-        return CreateResult::Failed;
+    m_ok = m_ok && ::GetFileInformationByHandle(static_cast<HANDLE>(m_handle), &info);  // after the last write
+    m_ok = ::CloseHandle(static_cast<HANDLE>(m_handle)) && m_ok;
+    m_handle = nullptr;
+    m_open = false;
+    if (!m_ok) {
+        ::DeleteFileA(m_path.c_str());  // ours: created above
+        return false;
     }
     if (identity) *identity = IdentityOf(info);
-    return CreateResult::Created;
+    return true;
 }
 
 bool IsSameFile(const char* path, const FileIdentity& identity) {

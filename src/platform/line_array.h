@@ -20,6 +20,9 @@ public:
     // text adds nothing. The first form copies text once, the second keeps it.
     int AppendLines(std::string_view text);
     int AppendLines(std::string&& text);
+    // The same without a copy: the views point into text, which the caller keeps alive and
+    // unchanged while the array lives (a mapped file).
+    int AppendBorrowedLines(std::string_view text) { return text.empty() ? 0 : AppendViews(text); }
 
     int GetSize() const { return static_cast<int>(m_lines.size()); }
     int GetUpperBound() const { return GetSize() - 1; }

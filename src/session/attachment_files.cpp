@@ -92,34 +92,31 @@ CString WriteAttachmentFile(const MimePart& part, const CString& directory) {
     if (part.body.IsEmpty()) return CString();
     const int room = kMaxAttachmentPath - directory.GetLength();
     const CString safe = SafeAttachmentName(part.fileName);
-
-    std::unique_ptr<unsigned char[]> decoded;
-    const void* bytes = part.body.c_str();
-    size_t size = static_cast<size_t>(part.body.GetLength());
-    if (ContainsNoCase("base64", part.transferEncoding.view())) {
-        int32_t length = 0;
-        Base64Decode(part.body, decoded, length);
-        bytes = decoded.get();
-        size = static_cast<size_t>(length);
-    }
+    const bool base64 = ContainsNoCase("base64", part.transferEncoding.view());
     // Each name is taken atomically; a name already in use (by anything) moves on to the next.
     for (int counter = 0; counter <= kMaxNameTries; ++counter) {
         const CString name = AttachmentCandidateName(safe, counter, room);
         if (name.IsEmpty()) return CString();
         const CString path = directory + name;
-        files::FileIdentity identity;
-        switch (files::CreateNew(path, bytes, size, &identity)) {
-            case files::CreateResult::Created:
-                try {
-                    created_files::Remember(path, identity);
-                } catch (...) {
-                    files::Remove(path);  // a file nobody knows of would never be released
-                    throw;
-                }
-                return path;
-            case files::CreateResult::Exists: continue;
-            case files::CreateResult::Failed: return CString();
+        files::NewFile file(path);
+        if (file.NameTaken()) continue;
+        if (!file.IsOpen()) return CString();
+        if (base64) {
+            // Decoded a piece at a time into the file: no block the size of the attachment.
+            Base64DecodeTo(part.body.view(),
+                           [&file](const unsigned char* bytes, size_t size) { return file.Write(bytes, size); });
+        } else {
+            file.Write(part.body.c_str(), static_cast<size_t>(part.body.GetLength()));
         }
+        files::FileIdentity identity;
+        if (!file.Close(&identity)) return CString();
+        try {
+            created_files::Remember(path, identity);
+        } catch (...) {
+            files::Remove(path);  // a file nobody knows of would never be released
+            throw;
+        }
+        return path;
     }
     return CString();
 }

@@ -27,6 +27,30 @@ TEST(TextMatchTest, CaseFoldingAndHostileNeedles) {
     EXPECT_TRUE(ContainsNoCase(needle, hay + "Ba"));
 }
 
+// A prepared needle first looks for one of its punctuation bytes: texts that lack it are
+// rejected, texts that hold it elsewhere are still searched, and letters keep matching in any case.
+TEST(TextMatchTest, PreparedNeedleAgreesWithThePlainSearch) {
+    const struct {
+        const char* needle;
+        const char* text;
+        bool found;
+    } cases[] = {
+        {"----=_Part_7", "------=_pART_7--", true},
+        {"----=_Part_7", "QUJD----Part_7", false},  // no "_" or "=": rejected at once
+        {"----=_Part_7", "_= ----=_Part_8 ----=_Part_7", true},
+        {"=_Part", "x=_PART", true},
+        {"b=1", "B=1", true},
+        {"b=1", "B1", false},
+        {"abc", "xABCx", true},  // letters only: no first test
+        {"été", "ÉTÉ", false},   // only A-Z fold
+        {"été", "aéTé", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NoCaseFinder(c.needle).In(c.text), c.found) << c.needle << " in " << c.text;
+        EXPECT_EQ(ContainsNoCase(c.needle, c.text), c.found) << c.needle << " in " << c.text;
+    }
+}
+
 TEST(ParseHeadersTest, FieldCleaning) {
     using F = CString MimeHeaderBlock::*;
     const F subject = &MimeHeaderBlock::subject, received = &MimeHeaderBlock::received,

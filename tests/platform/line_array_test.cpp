@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,14 +21,38 @@ TEST(LineArrayTest, SplitsAtCrAndSkipsTheCharacterAfterIt) {
         {"a\r\nb\r\n", {"a", "b"}},
         {"a\r\n\r\nb", {"a", "", "b"}},  // a last line without CR LF is kept
         {"", {}},
-        {"a\nb\r\n", {"a\nb"}},      // only CR ends a line
-        {"a\rXb\r", {"a", "b"}},     // the character after CR goes whatever it is
+        {"a\nb\r\n", {"a\nb"}},   // only CR ends a line
+        {"a\rXb\r", {"a", "b"}},  // the character after CR goes whatever it is
         {"\r", {""}},
     };
     for (const auto& c : cases) {
         LineArray lines;
         EXPECT_EQ(lines.AppendLines(std::string_view(c.text)), static_cast<int>(c.lines.size())) << c.text;
         EXPECT_EQ(All(lines), c.lines) << c.text;
+    }
+}
+
+// The split rule one byte at a time, against the wide scan, on texts dense with CRs (CR CR and a
+// CR in the last two bytes included), owned and borrowed.
+TEST(LineArrayTest, SplitAgreesWithTheByteRuleOnRandomTexts) {
+    std::mt19937 random(3);
+    for (size_t length = 0; length < 3000; length += length < 200 ? 1 : 101) {
+        std::string text(length, ' ');
+        for (char& c : text) c = "ab\r\n"[random() % (length % 3 == 0 ? 4 : 3)];
+        Lines expected;
+        for (size_t p = 0; p < text.size();) {
+            const size_t cr = std::min(text.find('\r', p), text.size());
+            expected.emplace_back(text, p, cr - p);
+            p = text.size() - cr > 2 ? cr + 2 : text.size();
+        }
+        LineArray owned, borrowed;
+        EXPECT_EQ(owned.AppendLines(std::string_view(text)), static_cast<int>(expected.size()));
+        EXPECT_EQ(borrowed.AppendBorrowedLines(text), static_cast<int>(expected.size()));
+        ASSERT_EQ(All(owned), expected) << length;
+        ASSERT_EQ(All(borrowed), expected) << length;
+        if (!expected.empty()) {
+            EXPECT_EQ(borrowed[0].data(), text.data());
+        }
     }
 }
 
