@@ -160,6 +160,45 @@ TEST(Win32Files, TemporaryDirectoryAndOpenRules) {
     for (const std::string& p : {empty, readOnly, held}) files::Remove(p.c_str());
 }
 
+// Attachment files: a name in use is never opened nor truncated, a new file stays ours until
+// something rewrites it, and one left unfinished is removed again.
+TEST(Win32Files, NewFileTakesOnlyFreeNames) {
+    std::string bytes;
+    const std::string taken = TempFile("zq-taken.bin", "theirs");
+    {
+        files::NewFile file(taken.c_str());
+        EXPECT_TRUE(file.NameTaken());
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_FALSE(file.Write("x", 1));
+    }
+    EXPECT_TRUE(files::ReadPlainFile(taken.c_str(), bytes));
+    EXPECT_EQ(bytes, "theirs");
+
+    const std::string fresh = TempFile("zq-fresh.bin", "");
+    files::FileIdentity identity;
+    {
+        files::NewFile file(fresh.c_str());
+        ASSERT_TRUE(file.IsOpen());
+        EXPECT_FALSE(file.NameTaken());
+        EXPECT_TRUE(file.Write("ab", 2) && file.Write("cd", 2));
+        EXPECT_TRUE(file.Close(&identity));
+    }
+    EXPECT_TRUE(files::ReadPlainFile(fresh.c_str(), bytes));
+    EXPECT_EQ(bytes, "abcd");
+    EXPECT_TRUE(files::IsSameFile(fresh.c_str(), identity));
+    ::Sleep(20);
+    EXPECT_TRUE(files::WriteNew(fresh.c_str(), "abcd", 4));  // rewritten by someone else
+    EXPECT_FALSE(files::IsSameFile(fresh.c_str(), identity));
+
+    const std::string unfinished = TempFile("zq-unfinished.bin", "");
+    {
+        files::NewFile file(unfinished.c_str());
+        EXPECT_TRUE(file.Write("x", 1));
+    }
+    EXPECT_FALSE(files::Exists(unfinished.c_str()));
+    for (const std::string& p : {taken, fresh}) files::Remove(p.c_str());
+}
+
 TEST(Win32CodePage, SystemConversionToTheAnsiCodePage) {
     ASSERT_EQ(::GetACP(), 1252u) << "the rows below are Windows-1252";
     const struct {
