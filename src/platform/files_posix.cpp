@@ -24,23 +24,27 @@ bool Exists(const char* path) {
 
 bool Remove(const char* path) { return path && ::unlink(path) == 0; }
 
+namespace {
+// Writes all bytes, going on after a signal; false when they could not all be written.
+bool WriteAll(int fd, const void* data, size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+}  // namespace
+
 bool WriteNew(const char* path, const void* data, size_t size) {
     if (!path || !*path) return false;
     // Never through a link planted at the name: the file is written where it is named or not at all.
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
-    const char* bytes = static_cast<const char*>(data);
-    bool ok = true;
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        bytes += n;
-        size -= static_cast<size_t>(n);
-    }
+    const bool ok = WriteAll(fd, data, size);
     return (::close(fd) == 0) && ok;
 }
 
@@ -68,18 +72,9 @@ NewFile::~NewFile() {
 }
 
 bool NewFile::Write(const void* data, size_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    while (m_open && m_ok && size > 0) {
-        const ssize_t n = ::write(m_fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            m_ok = false;
-            break;
-        }
-        bytes += n;
-        size -= static_cast<size_t>(n);
-    }
-    return m_open && m_ok;
+    if (!m_open || !m_ok) return false;
+    m_ok = WriteAll(m_fd, data, size);
+    return m_ok;
 }
 
 bool NewFile::Close(FileIdentity* identity) {
@@ -157,15 +152,6 @@ size_t ExclusiveFile::ReadAt(uint64_t offset, void* buffer, size_t count) const 
         done += static_cast<size_t>(n);
     }
     return done;
-}
-
-bool ReadWholeFile(const char* path, std::string& out) {
-    out.clear();
-    const ExclusiveFile file(path);
-    if (!file.IsOpen()) return false;
-    out.resize(file.Size());
-    out.resize(file.ReadAt(0, out.data(), out.size()));
-    return true;
 }
 
 bool ReadPlainFile(const char* path, std::string& out) {

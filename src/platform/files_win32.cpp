@@ -21,24 +21,28 @@ bool Exists(const char* path) {
 
 bool Remove(const char* path) { return path && *path && ::DeleteFileA(path) != 0; }
 
+namespace {
+// Writes all bytes, in pieces a DWORD can count; false when they could not all be written.
+bool WriteAll(HANDLE file, const void* data, size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!::WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+}  // namespace
+
 bool WriteNew(const char* path, const void* data, size_t size) {
     if (!path || !*path) return false;
     // Read and write, shared for reading, always created anew.
     HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    const char* bytes = static_cast<const char*>(data);
-    bool ok = true;
-    while (size > 0) {
-        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-        DWORD written = 0;
-        if (!::WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
-            ok = false;
-            break;
-        }
-        bytes += written;
-        size -= written;
-    }
+    const bool ok = WriteAll(file, data, size);
     return ::CloseHandle(file) && ok;
 }
 
@@ -73,18 +77,9 @@ NewFile::~NewFile() {
 }
 
 bool NewFile::Write(const void* data, size_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    while (m_open && m_ok && size > 0) {
-        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-        DWORD written = 0;
-        if (!::WriteFile(static_cast<HANDLE>(m_handle), bytes, chunk, &written, nullptr) || written == 0) {
-            m_ok = false;
-            break;
-        }
-        bytes += written;
-        size -= written;
-    }
-    return m_open && m_ok;
+    if (!m_open || !m_ok) return false;
+    m_ok = WriteAll(static_cast<HANDLE>(m_handle), data, size);
+    return m_ok;
 }
 
 bool NewFile::Close(FileIdentity* identity) {
@@ -152,15 +147,6 @@ size_t ExclusiveFile::ReadAt(uint64_t offset, void* buffer, size_t count) const 
     const size_t n = count < available ? count : available;
     std::memcpy(buffer, m_view + offset, n);
     return n;
-}
-
-bool ReadWholeFile(const char* path, std::string& out) {
-    out.clear();
-    const ExclusiveFile file(path);
-    if (!file.IsOpen()) return false;
-    out.resize(file.Size());
-    out.resize(file.ReadAt(0, out.data(), out.size()));
-    return true;
 }
 
 bool ReadPlainFile(const char* path, std::string& out) {
