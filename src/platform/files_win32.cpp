@@ -48,10 +48,10 @@ bool WriteNew(const char* path, const void* data, size_t size) {
 
 namespace {
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return FileIdentity{info.dwVolumeSerialNumber,
-                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
-                        static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                             info.ftLastWriteTime.dwLowDateTime)};
+    return FileIdentity{
+        info.dwVolumeSerialNumber, (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+        static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                             info.ftLastWriteTime.dwLowDateTime)};
 }
 }  // namespace
 
@@ -85,7 +85,8 @@ bool NewFile::Write(const void* data, size_t size) {
 bool NewFile::Close(FileIdentity* identity) {
     if (!m_open) return false;
     BY_HANDLE_FILE_INFORMATION info{};
-    m_ok = m_ok && ::GetFileInformationByHandle(static_cast<HANDLE>(m_handle), &info);  // after the last write
+    m_ok =
+        m_ok && ::GetFileInformationByHandle(static_cast<HANDLE>(m_handle), &info);  // after the last write
     m_ok = ::CloseHandle(static_cast<HANDLE>(m_handle)) && m_ok;
     m_handle = nullptr;
     m_open = false;
@@ -100,13 +101,15 @@ bool NewFile::Close(FileIdentity* identity) {
 bool IsSameFile(const char* path, const FileIdentity& identity) {
     if (!path || !*path) return false;
     // Attributes only, shared every way, a link looked at itself rather than followed.
-    HANDLE file = ::CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file =
+        ::CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info{};
     const bool read = ::GetFileInformationByHandle(file, &info);
     ::CloseHandle(file);
-    if (!read || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) return false;
+    if (!read || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return false;
     const FileIdentity now = IdentityOf(info);
     return now.device == identity.device && now.inode == identity.inode && now.changed == identity.changed;
 }

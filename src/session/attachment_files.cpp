@@ -20,8 +20,8 @@ constexpr int kMinNameRoom = 16;
 // Control characters, the list separator, and what some file systems refuse or read as a
 // drive, a stream or a wildcard: a name means the same single file everywhere.
 bool IsUnsafeCharacter(unsigned char ch) {
-    return ch < 0x20 || ch == 0x7f || ch == ',' || ch == ':' || ch == '*' || ch == '?' || ch == '"' || ch == '<' ||
-           ch == '>' || ch == '|';
+    return ch < 0x20 || ch == 0x7f || ch == ',' || ch == ':' || ch == '*' || ch == '?' || ch == '"' ||
+           ch == '<' || ch == '>' || ch == '|';
 }
 
 // Names that open a device instead of a file on some systems, whatever extension follows.
@@ -33,8 +33,8 @@ bool IsDeviceName(std::string_view name) {
     if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
         upper == "CONOUT$")
         return true;
-    return upper.size() == 4 && (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) && upper[3] >= '0' &&
-           upper[3] <= '9';
+    return upper.size() == 4 && (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) &&
+           upper[3] >= '0' && upper[3] <= '9';
 }
 
 }  // namespace
@@ -103,8 +103,9 @@ CString WriteAttachmentFile(const MimePart& part, const CString& directory) {
         if (!file.IsOpen()) return CString();
         if (base64) {
             // Decoded a piece at a time into the file: no block the size of the attachment.
-            Base64DecodeTo(part.body.view(),
-                           [&file](const unsigned char* bytes, size_t size) { return file.Write(bytes, size); });
+            Base64DecodeTo(part.body.view(), [&file](const unsigned char* bytes, size_t size) {
+                return file.Write(bytes, size);
+            });
         } else {
             file.Write(part.body.c_str(), static_cast<size_t>(part.body.GetLength()));
         }
