@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
 
 #include "system.h"
 
@@ -44,13 +43,6 @@ int TerminalColumns(std::FILE* stream) {
     winsize size{};
     if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 20) return size.ws_col;
     return 80;
-}
-
-bool MakeDirectories(const std::string& path, std::string& error) {
-    std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    if (ec) error = path + ": " + ec.message();
-    return !ec;
 }
 
 std::tm LocalTime(std::time_t t) {

@@ -3,7 +3,6 @@
 #include <windows.h>
 #undef LoadLibrary  // the seam's own function below, not the system's macro
 
-#include <filesystem>
 
 #include "system.h"
 
@@ -48,13 +47,6 @@ int TerminalColumns(std::FILE* stream) {
         if (columns > 20) return columns;
     }
     return 80;
-}
-
-bool MakeDirectories(const std::string& path, std::string& error) {
-    std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    if (ec) error = path + ": " + ec.message();
-    return !ec;
 }
 
 std::tm LocalTime(std::time_t t) {

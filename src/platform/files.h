@@ -26,6 +26,7 @@ struct FileIdentity {
     uint64_t device = 0;
     uint64_t inode = 0;
     int64_t changed = 0;
+    bool operator==(const FileIdentity&) const = default;
 };
 
 // A file created only when nothing has that name yet (a link or a FIFO included: no existing

@@ -95,8 +95,7 @@ bool NewFile::Close(FileIdentity* identity) {
 bool IsSameFile(const char* path, const FileIdentity& identity) {
     struct stat info {};
     if (!path || ::lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    const FileIdentity now = IdentityOf(info);
-    return now.device == identity.device && now.inode == identity.inode && now.changed == identity.changed;
+    return IdentityOf(info) == identity;
 }
 
 namespace {

@@ -110,8 +110,7 @@ bool IsSameFile(const char* path, const FileIdentity& identity) {
     ::CloseHandle(file);
     if (!read || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
         return false;
-    const FileIdentity now = IdentityOf(info);
-    return now.device == identity.device && now.inode == identity.inode && now.changed == identity.changed;
+    return IdentityOf(info) == identity;
 }
 
 ExclusiveFile::ExclusiveFile(const char* path) {
