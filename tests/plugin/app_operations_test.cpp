@@ -5,23 +5,7 @@
 #include "app_script.h"
 #include "platform/files.h"
 
-namespace {
-
 using AppOperations = AppScript;
-
-// A host record naming a UID, with the texts DeleteMsg logs.
-struct Record {
-    explicit Record(uint32_t uid) : id(uid) {
-        message.idLength = 4;
-        message.id = id.bytes;
-        message.from = "Ann <ann@example.test>";
-        message.subject = "Minutes";
-    }
-    UidRef id;
-    MailMsg message{};
-};
-
-}  // namespace
 
 // Marked read, then deleted. Without a folder: seen in the selected folder, deleted in "inbox"
 // (0). In Work a refused seen flag is not reported, a refused deleted flag is (2). After a
@@ -36,29 +20,33 @@ TEST_F(AppOperations, DeleteMsgMarksReadThenDeletedAndLogsAroundIt) {
         AEG9 UID STORE 9 +FLAGS.SILENT \seen => AEG9 OK Done.
         AEG10 UID STORE 9 +FLAGS.SILENT \deleted => AEG10 OK Done.)"),
               0);
-    const Record seven(7), eight(8), nine(9);
+    const UidRef ids[] = {UidRef(7), UidRef(8), UidRef(9)};
+    MailMsg seven{.idLength = 4, .id = ids[0].bytes, .from = "Ann <ann@example.test>", .subject = "Minutes"};
+    MailMsg eight = seven, nine = seven;
+    eight.id = ids[1].bytes;
+    nine.id = ids[2].bytes;
     const char* work = "Work";
     const std::vector<std::string> lines = {
         "IMAP: Beginning to delete message.\nF: Ann <ann@example.test> S: Minutes",
         "IMAP: Finished delete message.\nF: Ann <ann@example.test> S: Minutes"};
     const struct {
         FolderRef folder;
-        const Record& record;
+        const MailMsg& record;
         int32_t result;
     } rows[] = {{nullptr, seven, 0}, {&work, eight, 2}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(RecordUid(&row.record.message));
+        SCOPED_TRACE(RecordUid(&row.record));
         HostKit_Clear();
-        EXPECT_EQ(app.DeleteMsg(row.folder, &row.record.message), row.result);
+        EXPECT_EQ(app.DeleteMsg(row.folder, &row.record), row.result);
         EXPECT_EQ(LogLines("IMAP: "), lines);
     }
     HostKit_Clear();
     EXPECT_EQ(app.Logon(nullptr, 0), 16394);
-    EXPECT_EQ(app.DeleteMsg(&work, &nine.message), 0);
+    EXPECT_EQ(app.DeleteMsg(&work, &nine), 0);
     EXPECT_TRUE(LogLines("IMAP: ").empty()) << "the session's traces follow its own flag";
     HostKit_Clear();
     app.Initialize();
-    EXPECT_EQ(app.DeleteMsg(&work, &nine.message), -1);
+    EXPECT_EQ(app.DeleteMsg(&work, &nine), -1);
     EXPECT_TRUE(LogLines().empty());
 }
 

@@ -7,7 +7,6 @@
 #include <functional>
 
 #include "app_script.h"
-#include "records/cmsg.h"
 #include "session/folder_list.h"
 
 using namespace std::string_literals;
@@ -34,16 +33,9 @@ int32_t FetchFive(MailPlugInApp& app) {
 }
 
 int32_t SendOne(MailPlugInApp& app) {
-    CMsg message;
-    message.m_strFrom = "alice@example.test";
-    message.m_strTo = "bob@example.test";
-    message.m_strSubject = "Hi";
-    message.m_strBody = "x";
-    MailMsg* record = nullptr;
-    message.ToMailMsg(&record);
-    const int32_t status = app.SendMsg(record);
-    FreeMailMsgRecord(record);
-    return status;
+    const MailMsg message{
+        .from = "alice@example.test", .to = "bob@example.test", .subject = "Hi", .body = "x"};
+    return app.SendMsg(&message);
 }
 
 // The next GetMsgIds over a working stream: SELECT again, nothing to list.
