@@ -12,7 +12,7 @@ class PluginTest : public DovecotTest {
 protected:
     template <typename R = int32_t, typename... A>
     R Call(const char* name, A... args) {
-        return plugin.Get<R(A...)>(name)(args...);
+        return plugin.Call<R>(name, args...);
     }
     LoadedPlugin plugin;
 };
