@@ -20,8 +20,11 @@
 // included, and records the blocks taken while counting until they are given back.
 namespace {
 bool g_counting = false;
-void* g_live[256];
 size_t g_liveCount = 0;
+}  // namespace
+#if !defined(__SANITIZE_ADDRESS__)  // else the sanitizer owns the heap
+namespace {
+void* g_live[256];
 void* Track(void* block) {
     if (g_counting && block && g_liveCount < std::size(g_live)) g_live[g_liveCount++] = block;
     return block;
@@ -31,7 +34,6 @@ void Untrack(void* block) {
         if (g_live[i] == block) g_live[i] = g_live[--g_liveCount];
 }
 }  // namespace
-#if !defined(__SANITIZE_ADDRESS__)  // else the sanitizer owns the heap
 extern "C" {
 void* __libc_malloc(size_t);
 void* __libc_calloc(size_t, size_t);
