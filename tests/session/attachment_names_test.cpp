@@ -1,4 +1,5 @@
-// Attachment file names: made safe, numbered on a clash, and shortened to fit the host's entries.
+// Attachment file names: made safe, numbered on a clash, and shortened to fit the host's entries;
+// the file written under the first unused one.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +12,8 @@
 
 namespace {
 
+// Only a harmless last component is kept, and no name a system reads as a device, a drive, a
+// stream or a wildcard, or trims at its end.
 TEST(SafeAttachmentName, KeepsOnlyAHarmlessLastComponent) {
     const std::pair<std::string, std::string> cases[] = {
         {"report.pdf", "report.pdf"},
@@ -23,10 +26,24 @@ TEST(SafeAttachmentName, KeepsOnlyAHarmlessLastComponent) {
         {"...txt", "__.txt"},
         {"dir/", "attachment"},
         {"", "attachment"},
+        {" ", "attachment"},
         {"one,two.txt", "one_two.txt"},
         {"tab\there\x7f.txt", "tab_here_.txt"},
         {"nl\r\nx", "nl__x"},
         {"Caf\xe9 r\xe9sum\xe9.doc", "Caf\xe9 r\xe9sum\xe9.doc"},
+        {"CON", "_CON"},
+        {"aux.txt", "_aux.txt"},
+        {"LPT1", "_LPT1"},
+        {"com9.tar.gz", "_com9.tar.gz"},
+        {"nul .txt", "_nul .txt"},
+        {"CONSOLE.txt", "CONSOLE.txt"},
+        {"LPT10", "LPT10"},
+        {"report.pdf. . ", "report.pdf"},
+        {"name...", "name__"},
+        {"x:stream.txt", "x_stream.txt"},
+        {"C:x", "C_x"},
+        {"what?*.txt", "what__.txt"},
+        {"a<b>|\"c\".txt", "a_b___c_.txt"},
     };
     for (const auto& [given, safe] : cases)
         EXPECT_EQ(std::string(SafeAttachmentName(CString(given)).c_str()), safe) << given;
@@ -74,7 +91,8 @@ TEST(WriteAttachmentFile, DecodesIntoAnUnusedNameAndSkipsEmptyParts) {
     EXPECT_FALSE(std::filesystem::exists(temp.File("nothing.txt")));
     // A directory too long for any name beside it takes no file.
     part.body = "x";
-    EXPECT_TRUE(WriteAttachmentFile(part, CString((temp.path + "/" + std::string(250, 'd') + "/").c_str())).IsEmpty());
+    EXPECT_TRUE(WriteAttachmentFile(part, CString((temp.path + "/" + std::string(250, 'd') + "/").c_str()))
+                    .IsEmpty());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <clocale>
 #include <ctime>
 
-#include "../support/test_kit.h"
 #include "session_script.h"
 
 // Zone, local "now" (as seconds), day limit, SINCE text.
@@ -52,33 +51,7 @@ TEST_F(SinceSearch, DayLimitOfOneSearchesSinceYesterday) {
     std::strftime(since, sizeof since, "%d-%b-%Y", std::localtime(&yesterday));
     ScriptLogon("Work", 2);
     Cmd(std::string("UID SEARCH NOT DELETED SINCE ") + since, "* SEARCH\r\n");
-    server.Start();
-    const char* e = empty.c_str();
-    const LogonParameters params{host.c_str(),
-                                 e,
-                                 static_cast<int32_t>(server.Port()),
-                                 -1,
-                                 0,
-                                 e,
-                                 -1,
-                                 user.c_str(),
-                                 password.c_str(),
-                                 e,
-                                 e,
-                                 0,
-                                 0,
-                                 0,
-                                 /*daysBack=*/1,
-                                 1,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 e,
-                                 e,
-                                 e,
-                                 e};
-    ASSERT_EQ(session.Logon(&params, 0), 0);
+    LogOn({.attachments = 0, .daysBack = 1});
     EXPECT_EQ(session.imapSettings.sinceDate, since);
     std::vector<uint32_t> uids;
     int count = 0;
