@@ -66,7 +66,7 @@ TEST(CIdRecord, CopiesCarryTenSpareZerosAndCompareByLengthAndBytes) {
     id.SetData("\x01\x02\x03\x04", 4);
     ASSERT_EQ(id.GetLength(), 4u);
     EXPECT_EQ(id.Uid(), 0x04030201u);
-    for (int i = 4; i < 14; ++i) EXPECT_EQ(id.m_pData[i], 0) << i;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(id.m_pData) + 4, 10), std::string(10, '\0'));
     id.SetData(nullptr, 4);
     EXPECT_EQ(id.GetLength(), 0u);
     EXPECT_EQ(id.m_pData, nullptr);
@@ -247,13 +247,10 @@ TEST(MailMsgConversion, ItemsFollowTheHeadInOrder) {
         {block->id, 112},   {block->id2, 116}, {block->auxText, 118}, {block->auxData, 122},
         {block->from, 125}, {block->to, 127},  {block->subject, 129}, {block->body, 132}};
     for (const auto& [pointer, offset] : placed) EXPECT_EQ(OffsetOf(block.get(), pointer), offset);
-    EXPECT_EQ(block->idLength, 4u);
-    EXPECT_EQ(block->id2Length, 2u);
-    EXPECT_EQ(block->auxDataLength, 3u);
-    EXPECT_EQ(block->id3Length, 0u);
-    EXPECT_EQ(block->id3, nullptr);
-    EXPECT_EQ(block->cc, nullptr);
-    EXPECT_EQ(block->attachments, nullptr);
+    EXPECT_EQ((std::vector{block->idLength, block->id2Length, block->auxDataLength, block->id3Length}),
+              (std::vector{4u, 2u, 3u, 0u}));
+    EXPECT_EQ((std::vector<const void*>{block->id3, block->cc, block->attachments}),
+              std::vector<const void*>(3, nullptr));
 }
 
 // Back from the host's block: partial and the aux text are dropped, everything else is kept.

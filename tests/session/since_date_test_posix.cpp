@@ -40,15 +40,9 @@ class SinceSearch : public SessionScript {};
 
 // A logon with a day limit of 1 searches since yesterday's local date.
 TEST_F(SinceSearch, DayLimitOfOneSearchesSinceYesterday) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    local.tm_mday -= 1;
-    local.tm_hour = 12;
-    local.tm_isdst = -1;
-    const std::time_t yesterday = std::mktime(&local);
+    const std::time_t yesterday = std::time(nullptr) - 24 * 3600;  // the fixture's zone is UTC
     char since[32];
-    std::strftime(since, sizeof since, "%d-%b-%Y", std::localtime(&yesterday));
+    std::strftime(since, sizeof since, "%d-%b-%Y", std::gmtime(&yesterday));
     ScriptLogon("Work", 2);
     Cmd(std::string("UID SEARCH NOT DELETED SINCE ") + since, "* SEARCH\r\n");
     LogOn({.attachments = 0, .daysBack = 1});
