@@ -42,10 +42,8 @@ TEST_F(RetrievalTest, WholeMessagesAttachmentLimitAndRefusals) {
     LogOn();
     ASSERT_EQ(Retrieve(7), ImapResult::Ok);
     EXPECT_EQ(message.wholeMessage, 1);
-    EXPECT_EQ(Text(message.header.from), "Alice <alice@example.test>");
     EXPECT_EQ(Text(message.header.subject), "Plain");
-    for (const char* line : {"Hello Bob.", "Line with AEG inside.", "Last line."})
-        EXPECT_NE(message.plainPart.body.Find(line), -1) << line;
+    EXPECT_EQ(message.plainPart.body.str(), "Hello Bob.\nLine with AEG inside.\nLast line.\n");
     EXPECT_EQ(message.attachmentCount, 0);
     ASSERT_FALSE(message.header.received.IsEmpty());
     EXPECT_EQ(Text(message.header.date), Text(message.header.received)) << "no Date header";
