@@ -54,18 +54,18 @@ TEST_F(AttachmentPaths, NumberedListedUntilFreedAndHostileNamesKeptInside) {
     std::ofstream(temp.File("a.txt")) << "already here";
     std::ofstream(temp.File("README")) << "already here";
     fs::create_symlink(temp.parent + "/target.txt", temp.File("link.txt"));
-    const std::string longName = std::string(300, 'l') + ".doc";
-    // Name given, file name expected ("" for the shortened one, checked apart).
-    const std::vector<std::pair<std::string, std::string>> rows = {{"../../passwd", "passwd"},
-                                                                   {"/etc/passwd", "passwd(1)"},
-                                                                   {"..\\..\\win.txt", "win.txt"},
-                                                                   {"a,b,c.txt", "a_b_c.txt"},
-                                                                   {"ctl\x01\x1b[2Jname", "ctl__[2Jname"},
-                                                                   {"dir/", "attachment"},
-                                                                   {"..", "__"},
-                                                                   {longName, ""},
-                                                                   {"link.txt", "link(1).txt"},
-                                                                   {"CON", "_CON"}};
+    // Name given, file name expected; the long one is cut to a path of 255 bytes.
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"../../passwd", "passwd"},
+        {"/etc/passwd", "passwd(1)"},
+        {"..\\..\\win.txt", "win.txt"},
+        {"a,b,c.txt", "a_b_c.txt"},
+        {"ctl\x01\x1b[2Jname", "ctl__[2Jname"},
+        {"dir/", "attachment"},
+        {"..", "__"},
+        {std::string(300, 'l') + ".doc", std::string(255 - temp.path.size() - 5, 'l') + ".doc"},
+        {"link.txt", "link(1).txt"},
+        {"CON", "_CON"}};
     std::vector<Attachment> hostile;
     for (const auto& row : rows) hostile.push_back({row.first, "body of " + row.second});
     const std::string encodedName = "=?utf-8?B?cmFwcG9ydC3DqXTDqS5wZGY=?=";
@@ -109,18 +109,9 @@ TEST_F(AttachmentPaths, NumberedListedUntilFreedAndHostileNamesKeptInside) {
     const std::vector<std::string> written = Download(12);
     ASSERT_EQ(written.size(), rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE(rows[i].first);
-        ASSERT_EQ(written[i].rfind(temp.path + "/", 0), 0u);
-        const std::string name = written[i].substr(temp.path.size() + 1);
-        EXPECT_EQ(name, rows[i].second.empty() ? name : rows[i].second);
-        EXPECT_EQ(name.find_first_of("/\\,"), std::string::npos);
-        EXPECT_LE(written[i].size(), 255u);
-        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written[i])));
+        EXPECT_EQ(written[i], temp.File(rows[i].second)) << rows[i].first;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written[i]))) << rows[i].first;
     }
-    const std::string shortened = written[7].substr(temp.path.size() + 1);
-    EXPECT_EQ(written[7].size(), 255u);
-    EXPECT_EQ(shortened.find_first_not_of('l'), shortened.size() - 4);
-    EXPECT_EQ(shortened.substr(shortened.size() - 4), ".doc");
     EXPECT_EQ(Download(13), std::vector<std::string>{temp.File("rapport-\xe9t\xe9.pdf")});
     EXPECT_EQ(temp.Escaped(), std::vector<std::string>{"passwd"});
     EXPECT_EQ(temp.Read(sentinel), "outside");
