@@ -24,11 +24,14 @@ Block Convert(const CMsg& msg) {
 }
 
 const uint8_t* Base(const MailMsg* record) { return reinterpret_cast<const uint8_t*>(record); }
-ptrdiff_t OffsetOf(const MailMsg* record, const void* p) { return static_cast<const uint8_t*>(p) - Base(record); }
+ptrdiff_t OffsetOf(const MailMsg* record, const void* p) {
+    return static_cast<const uint8_t*>(p) - Base(record);
+}
+std::string Head(const std::vector<uint8_t>& bytes, size_t n) { return {bytes.begin(), bytes.begin() + n}; }
 
-const char* MailMsg::*const kTexts[] = {&MailMsg::from, &MailMsg::to,      &MailMsg::cc,
-                                        &MailMsg::bcc,  &MailMsg::replyTo, &MailMsg::extra,
-                                        &MailMsg::subject, &MailMsg::body, &MailMsg::attachments};
+const char* MailMsg::*const kTexts[] = {&MailMsg::from,    &MailMsg::to,      &MailMsg::cc,
+                                        &MailMsg::bcc,     &MailMsg::replyTo, &MailMsg::extra,
+                                        &MailMsg::subject, &MailMsg::body,    &MailMsg::attachments};
 
 // Every field set, no two numbers alike; the subject and body pass the one-byte and the 16-bit
 // length forms of the archive.
@@ -63,7 +66,7 @@ TEST(CIdRecord, CopiesCarryTenSpareZerosAndCompareByLengthAndBytes) {
     id.SetData("\x01\x02\x03\x04", 4);
     ASSERT_EQ(id.GetLength(), 4u);
     EXPECT_EQ(id.Uid(), 0x04030201u);
-    for (int i = 4; i < 14; ++i) EXPECT_EQ(id.m_pData[i], 0) << i;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(id.m_pData) + 4, 10), std::string(10, '\0'));
     id.SetData(nullptr, 4);
     EXPECT_EQ(id.GetLength(), 0u);
     EXPECT_EQ(id.m_pData, nullptr);
@@ -74,12 +77,13 @@ TEST(CIdRecord, CopiesCarryTenSpareZerosAndCompareByLengthAndBytes) {
     EXPECT_EQ(self.Uid(), 0u);
     EXPECT_EQ(self.GetLength(), 2u);
     EXPECT_EQ(self.m_pData[1], 0x08);
-
-    EXPECT_TRUE(CId().IsEqual(CId()));
-    EXPECT_TRUE(CId("abcd", 4).IsEqual(CId("abcd", 4)));
-    EXPECT_FALSE(CId("abcd", 4).IsEqual(CId("abcd", 3)));
-    EXPECT_FALSE(CId("abcd", 4).IsEqual(CId("abce", 4)));
-    EXPECT_FALSE(CId("a", 1).IsEqual(CId()));
+    // Left and right id, whether they are equal.
+    const std::tuple<CId, CId, bool> pairs[] = {{CId(), CId(), true},
+                                                {CId("abcd", 4), CId("abcd", 4), true},
+                                                {CId("abcd", 4), CId("abcd", 3), false},
+                                                {CId("abcd", 4), CId("abce", 4), false},
+                                                {CId("a", 1), CId(), false}};
+    for (const auto& [left, right, equal] : pairs) EXPECT_EQ(left.IsEqual(right), equal) << left.GetLength();
 }
 
 // Each record class is written with a new-class tag, schema 1 and its name, and read back by
@@ -89,26 +93,27 @@ TEST(Archive, ObjectsGoThroughByClassName) {
     Fill(msg);
     CId id("\x07\0\0\0", 4);
     CFolderId folder("Sent Items", "\x07\0\0\0", 4);
-    const std::pair<const CObject*, std::string> cases[] = {{&msg, "CMsg"}, {&id, "CId"}, {&folder, "CFolderId"}};
+    const std::pair<const CObject*, std::string> cases[] = {
+        {&msg, "CMsg"}, {&id, "CId"}, {&folder, "CFolderId"}};
     for (const auto& [object, name] : cases) {
+        SCOPED_TRACE(name);
         CArchive out;
         out.WriteObject(*object);
         const std::string head = std::string("\xFF\xFF\x01\x00", 4) + char(name.size()) + '\0' + name;
-        ASSERT_GT(out.Buffer().size(), head.size()) << name;
-        EXPECT_EQ(std::string(out.Buffer().begin(), out.Buffer().begin() + head.size()), head);
+        ASSERT_GT(out.Buffer().size(), head.size());
+        EXPECT_EQ(Head(out.Buffer(), head.size()), head);
         CArchive in(out.Buffer());
         std::unique_ptr<CObject> loaded(in.ReadObject(&CObject::classCObject));
-        ASSERT_NE(loaded, nullptr) << name;
-        EXPECT_EQ(loaded->GetRuntimeClass(), object->GetRuntimeClass()) << name;
-        EXPECT_EQ(in.Remaining(), 0u) << name;
+        ASSERT_NE(loaded, nullptr);
+        EXPECT_EQ(loaded->GetRuntimeClass(), object->GetRuntimeClass());
+        EXPECT_EQ(in.Remaining(), 0u);
         CArchive again;
         again.WriteObject(*loaded);
-        EXPECT_EQ(again.Buffer(), out.Buffer()) << name;
+        EXPECT_EQ(again.Buffer(), out.Buffer());
     }
     CArchive plain;
     folder.Serialize(plain);
     EXPECT_EQ(plain.Buffer()[0], 10) << "the folder name's length first";
-
     EXPECT_TRUE(folder.IsKindOf(&CObject::classCObject));
     EXPECT_TRUE(folder.IsKindOf(&CFolderId::classCFolderId));
     EXPECT_FALSE(folder.IsKindOf(&CId::classCId)) << "its record names CObject as the base";
@@ -116,9 +121,28 @@ TEST(Archive, ObjectsGoThroughByClassName) {
     EXPECT_FALSE(msg.IsKindOf(&CId::classCId));
 }
 
-// Every stored field comes back (a second store gives the same bytes); the second host word,
-// the aux items and the raw date text are not stored. Schema 0 loads nothing.
-TEST(Archive, CMsgRoundTripRestoresStoredFieldsOnly) {
+// Little-endian numbers and counted strings; every stored field comes back (a second store gives
+// the same bytes); the second host word, the aux items and the raw date text are not stored.
+// Schema 0 loads nothing.
+TEST(Archive, CMsgStoresItsFieldsOnly) {
+    CMsg small;
+    small.m_id.SetData("\xAB\xCD", 2);
+    small.m_strFrom = "hi";
+    CArchive wire;
+    small.Serialize(wire);
+    const std::vector<uint8_t> expected = {
+        2,    0,    0,    0,    0xAB, 0xCD,        // m_id
+        0,    0,    0,    0,    0,    0,    0, 0,  // m_id2, m_id3
+        0,    0,                                   // m_wHost1
+        0,    0,    0,    0,    0,    0,    0, 0,  // m_dwHost1, m_tDate
+        0,    0,    0,    0,    0,    0,    0, 0,  // m_dwHost2, m_dwPartial
+        0x00, 0x04,                                // m_wFlags
+        0x00, 0x00, 0x2A, 0x00,                    // m_dwFlags
+        2,    'h',  'i',                           // m_strFrom
+        0,    0,    0,    0,    0,    0,    0, 0,  // the other eight strings, empty
+    };
+    EXPECT_EQ(wire.Buffer(), expected);
+
     CMsg original;
     Fill(original);
     CArchive out;
@@ -136,37 +160,16 @@ TEST(Archive, CMsgRoundTripRestoresStoredFieldsOnly) {
     CArchive again;
     loaded.Serialize(again);
     EXPECT_EQ(again.Buffer(), out.Buffer());
-
-    CMsg untouched;
     CArchive schemaZero(out.Buffer());
     schemaZero.SetObjectSchema(0);
-    untouched.Serialize(schemaZero);
+    CMsg().Serialize(schemaZero);
     EXPECT_EQ(schemaZero.Remaining(), out.Buffer().size());
 }
 
-TEST(Archive, CMsgWireFormatIsLittleEndianWithCountedStrings) {
-    CMsg msg;
-    msg.m_id.SetData("\xAB\xCD", 2);
-    msg.m_strFrom = "hi";
-    CArchive out;
-    msg.Serialize(out);
-    const std::vector<uint8_t> expected = {
-        2, 0, 0, 0, 0xAB, 0xCD,         // m_id
-        0, 0, 0, 0, 0, 0, 0, 0,         // m_id2, m_id3
-        0, 0,                           // m_wHost1
-        0, 0, 0, 0, 0, 0, 0, 0,         // m_dwHost1, m_tDate
-        0, 0, 0, 0, 0, 0, 0, 0,         // m_dwHost2, m_dwPartial
-        0x00, 0x04,                     // m_wFlags
-        0x00, 0x00, 0x2A, 0x00,         // m_dwFlags
-        2, 'h', 'i',                    // m_strFrom
-        0, 0, 0, 0, 0, 0, 0, 0,         // the other eight strings, empty
-    };
-    EXPECT_EQ(out.Buffer(), expected);
-}
-
 // Counted strings: one length byte below 255, 0xFF and 16 bits below 65,534, then 0xFF 0xFFFF
-// and 32 bits; each length reads back whole with nothing left over.
-TEST(Archive, StringLengthForms) {
+// and 32 bits; each length reads back whole with nothing left over. An id whose bytes are cut
+// short is left empty; an absurd length never allocates.
+TEST(Archive, LengthFormsAndShortArchives) {
     const std::pair<int, std::string> cases[] = {{254, "\xFE"},
                                                  {255, std::string("\xFF\xFF\x00", 3)},
                                                  {256, std::string("\xFF\x00\x01", 3)},
@@ -174,56 +177,48 @@ TEST(Archive, StringLengthForms) {
                                                  {65534, std::string("\xFF\xFF\xFF\xFE\xFF\x00\x00", 7)},
                                                  {70000, std::string("\xFF\xFF\xFF\x70\x11\x01\x00", 7)}};
     for (const auto& [length, head] : cases) {
+        SCOPED_TRACE(length);
         const CString text('q', length);
         CArchive out;
         out << text;
-        ASSERT_EQ(out.Buffer().size(), head.size() + length) << length;
-        EXPECT_EQ(std::string(out.Buffer().begin(), out.Buffer().begin() + head.size()), head) << length;
+        ASSERT_EQ(out.Buffer().size(), head.size() + length);
+        EXPECT_EQ(Head(out.Buffer(), head.size()), head);
         CArchive in(out.Buffer());
         CString back;
         in >> back;
-        EXPECT_EQ(back, text) << length;
+        EXPECT_EQ(back, text);
         EXPECT_FALSE(in.IsFailed());
-        EXPECT_EQ(in.Remaining(), 0u) << length;
+        EXPECT_EQ(in.Remaining(), 0u);
     }
-}
-
-// An id whose bytes are cut short is left empty; an absurd length never allocates.
-TEST(Archive, ShortArchivesLeaveTheIdEmpty) {
     CArchive out;
     CId("\x01\x02\x03\x04", 4).Serialize(out);
     std::vector<uint8_t> truncated = out.Buffer();
     truncated.pop_back();
-    CId shortId("zz", 2);
-    CArchive shortIn(truncated);
-    shortId.Serialize(shortIn);
-    EXPECT_EQ(shortId.GetLength(), 0u);
-    EXPECT_EQ(shortId.m_pData, nullptr);
-    CArchive hostile(std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x7F, 1});
-    CId huge;
-    huge.Serialize(hostile);
-    EXPECT_EQ(huge.GetLength(), 0u);
+    for (const auto& bytes : {truncated, std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x7F, 1}}) {
+        CId id("zz", 2);
+        CArchive in(bytes);
+        id.Serialize(in);
+        EXPECT_EQ(id.GetLength(), 0u);
+        EXPECT_EQ(id.m_pData, nullptr);
+    }
 }
 
-// The head's other offsets are pinned by the conversion's own static checks.
-TEST(MailMsgLayout, MarkerFirstAndTheNineTextPointersFrom76) {
-    EXPECT_EQ(offsetof(MailMsg, marker), 0u);
-    MailMsg head{};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(OffsetOf(&head, &(head.*kTexts[i])), 76 + 4 * i) << i;
-}
-
-TEST(MailMsgConversion, DefaultRecordIsABareHead) {
+// A bare record is its head: the marker first, the default flags, the nine text pointers from 76
+// (the head's other offsets are pinned by the conversion's own static checks), the rest zero.
+TEST(MailMsgLayout, DefaultRecordIsABareHead) {
     CMsg msg;
     EXPECT_EQ(msg.ToMailMsg(nullptr), MailMsgResult::NullOutput);
     EXPECT_EQ(FreeMailMsgRecord(nullptr), 211);
     EXPECT_EQ(msg.MailMsgSize(), 112u);
     Block block = Convert(msg);
-    const uint32_t* words = reinterpret_cast<const uint32_t*>(block.get());
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(OffsetOf(block.get(), &(block.get()->*kTexts[i])), 76 + 4 * i) << i;
+    EXPECT_EQ(offsetof(MailMsg, marker), 0u);
     EXPECT_EQ(block->marker, 1u);
     EXPECT_EQ(block->flagWord, 0x0400);
     EXPECT_EQ(block->flags, 0x002A0000u);
-    for (int i = 0; i < 28; ++i) {
-        if (i == 0 || i == 17 || i == 18) continue;  // marker, flagWord (+ alignment), flags
+    const uint32_t* words = reinterpret_cast<const uint32_t*>(block.get());
+    for (int i = 1; i < 28; ++i) {
+        if (i == 17 || i == 18) continue;  // flagWord (and its padding), flags
         EXPECT_EQ(words[i], 0u) << "word at offset " << 4 * i;
     }
 }
@@ -240,25 +235,26 @@ TEST(MailMsgConversion, ItemsFollowTheHeadInOrder) {
     msg.m_strTo = "t";
     msg.m_strSubject = "Hi";
     msg.m_strBody = "xy";
-    const std::string tail("\x01\x02\x03\x04\xAA\xBB" "aux\0\x05\x06\x07" "a\0t\0Hi\0xy\0", 23);
+    const std::string tail(
+        "\x01\x02\x03\x04\xAA\xBB"
+        "aux\0\x05\x06\x07"
+        "a\0t\0Hi\0xy\0",
+        23);
     ASSERT_EQ(msg.MailMsgSize(), 112 + tail.size());
     Block block = Convert(msg);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.get()) + 112, tail.size()), tail);
-    const std::pair<const void*, int> placed[] = {{block->id, 112},      {block->id2, 116},
-                                                  {block->auxText, 118}, {block->auxData, 122},
-                                                  {block->from, 125},    {block->to, 127},
-                                                  {block->subject, 129}, {block->body, 132}};
+    const std::pair<const void*, int> placed[] = {
+        {block->id, 112},   {block->id2, 116}, {block->auxText, 118}, {block->auxData, 122},
+        {block->from, 125}, {block->to, 127},  {block->subject, 129}, {block->body, 132}};
     for (const auto& [pointer, offset] : placed) EXPECT_EQ(OffsetOf(block.get(), pointer), offset);
-    EXPECT_EQ(block->idLength, 4u);
-    EXPECT_EQ(block->id2Length, 2u);
-    EXPECT_EQ(block->auxDataLength, 3u);
-    EXPECT_EQ(block->id3Length, 0u);
-    EXPECT_EQ(block->id3, nullptr);
-    EXPECT_EQ(block->cc, nullptr);
-    EXPECT_EQ(block->attachments, nullptr);
+    EXPECT_EQ((std::vector{block->idLength, block->id2Length, block->auxDataLength, block->id3Length}),
+              (std::vector{4u, 2u, 3u, 0u}));
+    EXPECT_EQ((std::vector<const void*>{block->id3, block->cc, block->attachments}),
+              std::vector<const void*>(3, nullptr));
 }
 
 // Back from the host's block: partial and the aux text are dropped, everything else is kept.
+// Null pointers and zero lengths in a host's block give empty fields.
 TEST(MailMsgConversion, RoundTripKeepsHeadAndTextsButDropsPartialAndAux) {
     CMsg original;
     Fill(original);
@@ -279,16 +275,14 @@ TEST(MailMsgConversion, RoundTripKeepsHeadAndTextsButDropsPartialAndAux) {
     EXPECT_EQ(second->id2, nullptr);
     EXPECT_EQ(std::memcmp(second->id3, "zz", 2), 0);
     for (auto text : kTexts) EXPECT_STREQ(second.get()->*text, first.get()->*text);
-}
 
-TEST(MailMsgConversion, NullPointersAndZeroLengthsGiveEmptyFields) {
     MailMsg head{};
     head.idLength = 4;                                  // length without data
     head.id2 = reinterpret_cast<const uint8_t*>("ab");  // data without length
     head.flags = 0;
-    CMsg msg(&head);
-    EXPECT_EQ(msg.m_id.GetLength(), 0u);
-    EXPECT_EQ(msg.m_id2.GetLength(), 0u);
-    EXPECT_TRUE(msg.m_strFrom.IsEmpty());
-    EXPECT_EQ(msg.m_dwFlags, 0u) << "the record's flags replace the defaults";
+    CMsg sparse(&head);
+    EXPECT_EQ(sparse.m_id.GetLength(), 0u);
+    EXPECT_EQ(sparse.m_id2.GetLength(), 0u);
+    EXPECT_TRUE(sparse.m_strFrom.IsEmpty());
+    EXPECT_EQ(sparse.m_dwFlags, 0u) << "the record's flags replace the defaults";
 }

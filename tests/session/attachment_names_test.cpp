@@ -1,4 +1,5 @@
-// Attachment file names: made safe, numbered on a clash, and shortened to fit the host's entries.
+// Attachment file names: made safe, numbered on a clash, and shortened to fit the host's entries;
+// the file written under the first unused one; the lists handed out for cached messages.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,11 +7,14 @@
 #include <string>
 #include <tuple>
 
-#include "../support/test_kit.h"
 #include "session/attachment_files.h"
+#include "session/message_id.h"
+#include "session_script.h"
 
 namespace {
 
+// Only a harmless last component is kept, and no name a system reads as a device, a drive, a
+// stream or a wildcard, or trims at its end.
 TEST(SafeAttachmentName, KeepsOnlyAHarmlessLastComponent) {
     const std::pair<std::string, std::string> cases[] = {
         {"report.pdf", "report.pdf"},
@@ -23,11 +27,24 @@ TEST(SafeAttachmentName, KeepsOnlyAHarmlessLastComponent) {
         {"...txt", "__.txt"},
         {"dir/", "attachment"},
         {"", "attachment"},
+        {" ", "attachment"},
         {"one,two.txt", "one_two.txt"},
         {"tab\there\x7f.txt", "tab_here_.txt"},
         {"nl\r\nx", "nl__x"},
         {"Caf\xe9 r\xe9sum\xe9.doc", "Caf\xe9 r\xe9sum\xe9.doc"},
-    };
+        {"CON", "_CON"},
+        {"aux.txt", "_aux.txt"},
+        {"LPT1", "_LPT1"},
+        {"com9.tar.gz", "_com9.tar.gz"},
+        {"nul .txt", "_nul .txt"},
+        {"CONSOLE.txt", "CONSOLE.txt"},
+        {"LPT10", "LPT10"},
+        {"report.pdf. . ", "report.pdf"},
+        {"name...", "name__"},
+        {"x:stream.txt", "x_stream.txt"},
+        {"C:x", "C_x"},
+        {"what?*.txt", "what__.txt"},
+        {"a<b>|\"c\".txt", "a_b___c_.txt"}};
     for (const auto& [given, safe] : cases)
         EXPECT_EQ(std::string(SafeAttachmentName(CString(given)).c_str()), safe) << given;
 }
@@ -47,8 +64,7 @@ TEST(AttachmentCandidateName, NumbersBeforeTheFirstDotAndShortensTheStem) {
         // An extension longer than half the room is not kept whole.
         {"a." + std::string(30, 'e'), 0, 20, "a." + std::string(18, 'e')},
         {"photo.of.the.day.jpeg", 0, 16, "photo.of.th.jpeg"},
-        {"x", 0, 15, ""},
-    };
+        {"x", 0, 15, ""}};
     for (const auto& [name, counter, room, candidate] : cases) {
         const std::string got = AttachmentCandidateName(CString(name), counter, room).c_str();
         EXPECT_EQ(got, candidate) << name << " #" << counter << " in " << room;
@@ -74,7 +90,58 @@ TEST(WriteAttachmentFile, DecodesIntoAnUnusedNameAndSkipsEmptyParts) {
     EXPECT_FALSE(std::filesystem::exists(temp.File("nothing.txt")));
     // A directory too long for any name beside it takes no file.
     part.body = "x";
-    EXPECT_TRUE(WriteAttachmentFile(part, CString((temp.path + "/" + std::string(250, 'd') + "/").c_str())).IsEmpty());
+    EXPECT_TRUE(WriteAttachmentFile(part, CString((temp.path + "/" + std::string(250, 'd') + "/").c_str()))
+                    .IsEmpty());
+}
+
+// Cached messages, no server: more than ten paths are cut to ten and the rest logged; every
+// comma piece is an entry; a message without files gets no list.
+TEST(CachedAttachments, TenPathsAtMostCommaPiecesAndNoFiles) {
+    HostKit_Clear();
+    ImapSession session;
+    session.folders.push_back(std::make_unique<FolderCache>("INBOX"));
+    const auto cache = [&session](uint32_t uid, const std::string& files) {
+        auto message = std::make_unique<CMsg>();
+        SetUidId(message->m_id, uid);
+        message->m_strAttachments = files.c_str();
+        session.folders[0]->messages.push_back(std::move(message));
+    };
+    session.verbose = 2;
+    std::vector<std::string> paths;
+    std::string joined;
+    for (int i = 1; i <= 12; ++i) {
+        paths.push_back("/t/p" + std::to_string(i));
+        joined += (i > 1 ? "," : "") + paths.back();
+    }
+    cache(5, joined);
+    cache(1, ",a,,b");
+    cache(2, "");
+    const UidRef five(5), one(1), two(2), three(3);
+    AttachmentList* list = nullptr;
+    ASSERT_EQ(session.GetAttachments(nullptr, 4, five.bytes, &list, true), 0);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(std::vector<std::string>(list->path, list->path + list->count),
+              std::vector<std::string>(paths.begin(), paths.begin() + 10));
+    delete list;  // not through the release: these files do not exist
+    std::vector<std::string> logged = {
+        "The message contains more attachments than allowable. Removing attachments:\n/t/p11\n/t/p12"};
+    for (int i = 0; i < 10; ++i) logged.push_back("ATT: " + paths[i]);
+    std::vector<std::string> calls;
+    for (int i = 0; i < HostKit_CallCount(); ++i) calls.push_back(HostKit_Call(i)->text);
+    EXPECT_EQ(calls, logged);
+
+    CStringArray names;
+    ASSERT_TRUE(session.GetAttachmentNames(nullptr, 4, one.bytes, names));
+    std::vector<std::string> got;
+    for (int i = 0; i < names.GetSize(); ++i) got.push_back(Text(names[i]));
+    EXPECT_EQ(got, (std::vector<std::string>{"", "a", "", "b"}));
+    EXPECT_FALSE(session.GetAttachmentNames(nullptr, 4, three.bytes, names));
+    EXPECT_FALSE(session.GetAttachmentNames(nullptr, 3, one.bytes, names)) << "ids compare by length too";
+    list = nullptr;
+    EXPECT_EQ(session.GetAttachments(nullptr, 4, two.bytes, &list, true), 0);
+    EXPECT_EQ(list, nullptr);
+    const char* elsewhere = "Work";
+    EXPECT_EQ(session.GetAttachments(&elsewhere, 4, two.bytes, &list, true), 2);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Where attachment files go and which files a release may delete: hostile names stay inside the
-// temporary directory, names are taken atomically, a directory with a comma takes no file, and
-// only files this process wrote are ever deleted.
+// Where attachment files go and which files a release may delete: clashing names are numbered,
+// hostile names stay inside the temporary directory, names are taken atomically, a directory with
+// a comma takes no file, and only files this process wrote are ever deleted.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,135 +9,143 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 
 #include "session/attachment_files.h"
 #include "session/created_files.h"
-#include "session/message_id.h"
 #include "session_script.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Split(const std::string& joined) {
-    std::vector<std::string> pieces;
-    std::stringstream in(joined);
-    for (std::string piece; std::getline(in, piece, ',');) pieces.push_back(piece);
-    return pieces;
-}
+std::vector<std::string> Paths(const AttachmentList* list) { return {list->path, list->path + list->count}; }
 
-// A message whose one attachment is named only by the Content-Disposition parameter.
-std::string DispositionOnly(const std::string& filename, const std::string& body) {
-    return CrLf(
-        {"From: a@example.test", "Subject: One file", "Content-Type: multipart/mixed; boundary=\"zzBzz\"", "",
-         "--zzBzz", "Content-Type: text/plain", "", "See the file.", "", "--zzBzz",
-         "Content-Type: application/octet-stream",
-         "Content-Disposition: attachment; filename=\"" + filename + "\"", "", body, "", "--zzBzz--"});
+// A host's list of `paths`, as it hands one back to the release.
+AttachmentList* HostList(const std::vector<std::string>& paths) {
+    auto* list = new AttachmentList();
+    for (const std::string& path : paths)
+        std::snprintf(list->path[list->count++], ZQ_ATTACHMENT_PATH_SIZE, "%s", path.c_str());
+    return list;
 }
 
 class AttachmentPaths : public SessionScript {
 protected:
-    void TearDown() override {
-        for (MailMsg* record : taken) FreeMailMsgRecord(record);
-        SessionScript::TearDown();
-    }
+    // Scripts the download of `text`, which the server reports seen.
     void Script(uint32_t uid, const std::string& text) {
         Whole(uid, text);
         Flags(uid, "\\Seen");
     }
-    std::string Download(uint32_t uid) {
-        const UidRef id(uid);
-        MailMsg* record = nullptr;
-        EXPECT_EQ(session.GetMsg(nullptr, &id.ref, &record), 0);
-        if (!record) return "";
-        taken.push_back(record);
-        return Text(record->attachments);
+    // The attachment paths of the record GetMsg builds.
+    std::vector<std::string> Download(uint32_t uid) {
+        const MailMsg* record = Get(uid);
+        return record ? SplitCommas(Text(record->attachments)) : std::vector<std::string>{};
     }
-    std::vector<MailMsg*> taken;
 };
 
 }  // namespace
 
-// Device names, trailing dots and blanks, and characters some systems read as drives, streams or
-// wildcards, on top of the path and control-character rules.
-TEST(SafeAttachmentName, NamesThatMeanOneOrdinaryFileEverywhere) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"CON", "_CON"},
-        {"aux.txt", "_aux.txt"},
-        {"LPT1", "_LPT1"},
-        {"com9.tar.gz", "_com9.tar.gz"},
-        {"nul .txt", "_nul .txt"},
-        {"CONSOLE.txt", "CONSOLE.txt"},
-        {"LPT10", "LPT10"},
-        {"report.pdf. . ", "report.pdf"},
-        {"name...", "name__"},
-        {" ", "attachment"},
-        {"x:stream.txt", "x_stream.txt"},
-        {"C:x", "C_x"},
-        {"what?*.txt", "what__.txt"},
-        {"a<b>|\"c\".txt", "a_b___c_.txt"},
-    };
-    for (const auto& [given, safe] : cases)
-        EXPECT_EQ(std::string(SafeAttachmentName(CString(given)).c_str()), safe) << given;
-}
-
-// Every hostile name lands in the temporary directory under a plain file; a file outside it is
-// neither created, changed nor deleted, also by the release; a name given only as an encoded word
-// in Content-Disposition is decoded.
-TEST_F(AttachmentPaths, HostileNamesStayInsideAndTheReleaseDeletesOnlyThem) {
-    std::ofstream(temp.parent + "/passwd") << "outside";
+// Clashing names are numbered; two lists name the same files, in download order, each logged;
+// the first release deletes them. Every hostile name lands in the temporary directory under a
+// plain file; a file outside it is neither created, changed nor deleted, also by the release; a
+// name given only as an encoded word in Content-Disposition is decoded.
+TEST_F(AttachmentPaths, NumberedListedUntilFreedAndHostileNamesKeptInside) {
     const std::string sentinel = temp.parent + "/passwd";
-    const std::string longName = std::string(300, 'l') + ".doc";
-    // Name given, file name expected ("" for the shortened one, checked apart).
+    std::ofstream(sentinel) << "outside";
+    std::ofstream(temp.File("a.txt")) << "already here";
+    std::ofstream(temp.File("README")) << "already here";
+    fs::create_symlink(temp.parent + "/target.txt", temp.File("link.txt"));
+    // Name given, file name expected; the long one is cut to a path of 255 bytes.
     const std::vector<std::pair<std::string, std::string>> rows = {
         {"../../passwd", "passwd"},
         {"/etc/passwd", "passwd(1)"},
-        {"C:\\Windows\\x", "x"},
-        {"..", "__"},
-        {".", "_"},
-        {"ctl\x01\x1b[2Jname", "ctl__[2Jname"},
-        {longName, ""},
-        {"CON", "_CON"},
-        {"aux.txt", "_aux.txt"},
-        {"LPT1", "_LPT1"},
-        {"end. . .", "end"},
+        {"..\\..\\win.txt", "win.txt"},
         {"a,b,c.txt", "a_b_c.txt"},
-    };
-    std::vector<Attachment> parts;
-    for (const auto& row : rows) parts.push_back({row.first, "body of " + row.second});
+        {"ctl\x01\x1b[2Jname", "ctl__[2Jname"},
+        {"dir/", "attachment"},
+        {"..", "__"},
+        {std::string(300, 'l') + ".doc", std::string(255 - temp.path.size() - 5, 'l') + ".doc"},
+        {"link.txt", "link(1).txt"},
+        {"CON", "_CON"}};
+    std::vector<Attachment> hostile;
+    for (const auto& row : rows) hostile.push_back({row.first, "body of " + row.second});
+    const std::string encodedName = "=?utf-8?B?cmFwcG9ydC3DqXTDqS5wZGY=?=";
     ScriptLogon();
-    Script(21, MessageWith(std::vector<Attachment>(parts.begin(), parts.begin() + 10)));
-    Script(22, MessageWith(std::vector<Attachment>(parts.begin() + 10, parts.end())));
-    Script(23, DispositionOnly("=?utf-8?B?cmFwcG9ydC3DqXTDqS5wZGY=?=", "rapport"));
-    LogOn();
-    std::vector<std::string> paths = Split(Download(21));
-    for (const std::string& path : Split(Download(22))) paths.push_back(path);
-    ASSERT_EQ(paths.size(), rows.size());
+    Script(11,
+           MessageWith({{"a.txt", "aGVsbG8=", true}, {"a.txt", "second file"}, {"README", "readme body"}}));
+    Script(12, MessageWith(hostile));
+    Script(13,
+           Crlf("From: a@example.test\nSubject: One file\n" +
+                Mixed("zzBzz", {{"Content-Type: text/plain", "See the file.\n"},
+                                {"Content-Type: application/octet-stream\nContent-Disposition: attachment; "
+                                 "filename=\"" +
+                                     encodedName + "\"",
+                                 "rapport\n"}})));
+    LogOn({.flags = 2});
+    const std::vector<std::string> paths = {temp.File("a(1).txt"), temp.File("a(2).txt"),
+                                            temp.File("README(1)")};
+    ASSERT_EQ(Download(11), paths);
+    EXPECT_EQ(temp.Read(paths[0]), "hello");
+    EXPECT_EQ(temp.Read(paths[1]).rfind("second file", 0), 0u);
+    EXPECT_EQ(temp.Read(paths[2]).rfind("readme body", 0), 0u);
+    HostKit_Clear();
+    const UidRef id(11);
+    AttachmentList* first = nullptr;
+    AttachmentList* second = nullptr;
+    ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &first, true), 0);
+    ASSERT_EQ(session.GetAttachments(nullptr, 4, id.bytes, &second, true), 0);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(Paths(first), paths);
+    EXPECT_EQ(Paths(second), paths);
+    std::vector<std::string> logged;
+    for (int call = 0; call < 2; ++call)
+        for (const std::string& path : paths) logged.push_back("ATT: " + path);
+    EXPECT_EQ(LogLines("ATT: "), logged);
+    EXPECT_EQ(ReleaseAttachmentList(&first), 0);
+    for (const std::string& path : paths) EXPECT_FALSE(fs::exists(path)) << path;
+    EXPECT_EQ(ReleaseAttachmentList(&second), 0);
+    EXPECT_EQ(temp.Read(temp.File("a.txt")), "already here");
+
+    const std::vector<std::string> written = Download(12);
+    ASSERT_EQ(written.size(), rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE(rows[i].first);
-        ASSERT_EQ(paths[i].rfind(temp.path + "/", 0), 0u);
-        const std::string name = paths[i].substr(temp.path.size() + 1);
-        EXPECT_EQ(name, rows[i].second.empty() ? name : rows[i].second);
-        EXPECT_EQ(name.find_first_of("/\\,"), std::string::npos);
-        EXPECT_LE(paths[i].size(), 255u);
-        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(paths[i])));
+        EXPECT_EQ(written[i], temp.File(rows[i].second)) << rows[i].first;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written[i]))) << rows[i].first;
     }
-    EXPECT_EQ(paths[6].substr(paths[6].size() - 4), ".doc");
-    EXPECT_EQ(Split(Download(23)), std::vector<std::string>{temp.File("rapport-\xe9t\xe9.pdf")});
+    EXPECT_EQ(Download(13), std::vector<std::string>{temp.File("rapport-\xe9t\xe9.pdf")});
     EXPECT_EQ(temp.Escaped(), std::vector<std::string>{"passwd"});
     EXPECT_EQ(temp.Read(sentinel), "outside");
 
     // The host's list: the module's files, the sentinel, and a name it never wrote.
     std::ofstream(temp.File("host-file.txt")) << "the host's own";
-    AttachmentList* list = new AttachmentList();
-    for (const std::string& path : {paths[0], sentinel, temp.File("host-file.txt"), paths[1]})
-        std::snprintf(list->path[list->count++], ZQ_ATTACHMENT_PATH_SIZE, "%s", path.c_str());
+    AttachmentList* list = HostList({written[0], sentinel, temp.File("host-file.txt"), written[1]});
     EXPECT_EQ(ReleaseAttachmentList(&list), 0);
-    EXPECT_FALSE(fs::exists(paths[0]));
-    EXPECT_FALSE(fs::exists(paths[1]));
+    EXPECT_FALSE(fs::exists(written[0]));
+    EXPECT_FALSE(fs::exists(written[1]));
     EXPECT_EQ(temp.Read(sentinel), "outside");
     EXPECT_EQ(temp.Read(temp.File("host-file.txt")), "the host's own");
+}
+
+// The list separator never appears in a path handed out: in a directory whose path holds one,
+// no attachment file is written (and the verbose log says why); the message itself arrives.
+TEST_F(AttachmentPaths, DirectoryWithACommaTakesNoFile) {
+    const std::string commaDir = temp.parent + "/x,y";
+    fs::create_directory(commaDir);
+    std::ofstream(temp.parent + "/x") << "unrelated";
+    setenv("TMPDIR", (commaDir + "/").c_str(), 1);
+    ScriptLogon();
+    Script(31, MessageWith({{"report.pdf", "pdf body"}}));
+    LogOn({.flags = 2});
+    EXPECT_EQ(Download(31), std::vector<std::string>{});
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(Text(taken[0]->body).rfind("See the files.", 0), 0u);
+    EXPECT_TRUE(fs::is_empty(commaDir));
+    EXPECT_EQ(LogLines("IMAP: Attachments"),
+              std::vector<std::string>{"IMAP: Attachments not saved: the temporary directory '" + commaDir +
+                                       "/' has a comma in its path."});
+    AttachmentList* list = HostList({commaDir + "/report.pdf", temp.parent + "/x"});
+    EXPECT_EQ(ReleaseAttachmentList(&list), 0);
+    EXPECT_EQ(temp.Read(temp.parent + "/x"), "unrelated");
 }
 
 // A file of ours that was deleted and replaced by another program's file of the same name is
@@ -163,31 +171,6 @@ TEST(CreatedFiles, ReleaseDeletesOnlyTheFileThisProcessWrote) {
     EXPECT_EQ(temp.Read(second), "someone else's");
 }
 
-// The list separator never appears in a path handed out: in a directory whose path holds one,
-// no attachment file is written (and the verbose log says why); the message itself arrives.
-TEST_F(AttachmentPaths, DirectoryWithACommaTakesNoFile) {
-    const std::string commaDir = temp.parent + "/x,y";
-    fs::create_directory(commaDir);
-    std::ofstream(temp.parent + "/x") << "unrelated";
-    setenv("TMPDIR", (commaDir + "/").c_str(), 1);
-    ScriptLogon();
-    Script(31, MessageWith({{"report.pdf", "pdf body"}}));
-    LogOn({.flags = 2});
-    EXPECT_EQ(Download(31), "");
-    ASSERT_EQ(taken.size(), 1u);
-    EXPECT_EQ(Text(taken[0]->body).rfind("See the files.", 0), 0u);
-    EXPECT_TRUE(fs::is_empty(commaDir));
-    EXPECT_EQ(LogLines("IMAP: Attachments"),
-              std::vector<std::string>{"IMAP: Attachments not saved: the temporary directory '" + commaDir +
-                                       "/' has a comma in its path."});
-    AttachmentList* list = new AttachmentList();
-    list->count = 2;
-    std::snprintf(list->path[0], ZQ_ATTACHMENT_PATH_SIZE, "%s/x,y/report.pdf", temp.parent.c_str());
-    std::snprintf(list->path[1], ZQ_ATTACHMENT_PATH_SIZE, "%s/x", temp.parent.c_str());
-    EXPECT_EQ(ReleaseAttachmentList(&list), 0);
-    EXPECT_EQ(temp.Read(temp.parent + "/x"), "unrelated");
-}
-
 // Names are taken with an exclusive create: a FIFO or a dangling link at a name is passed over
 // without being opened, and two processes writing the same name at once never share a file.
 TEST(WriteAttachmentFile, NamesAreTakenAtomically) {
@@ -203,45 +186,40 @@ TEST(WriteAttachmentFile, NamesAreTakenAtomically) {
     EXPECT_FALSE(fs::exists(temp.parent + "/nowhere"));
 
     constexpr int kEach = 150;
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    const auto writeAll = [&](const std::string& who, std::vector<std::string>& paths) {
+    // Each process writes its bodies and lists its paths, a line each, in `paths`.
+    const auto writeAll = [&](const std::string& who, std::string& paths) {
         for (int i = 0; i < kEach; ++i) {
             part.body = (who + std::to_string(i)).c_str();
-            paths.push_back(WriteAttachmentFile(part, dir).c_str());
+            paths += std::string(WriteAttachmentFile(part, dir).c_str()) + "\n";
         }
     };
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::vector<std::string> paths;
+        std::string paths;
         writeAll("child ", paths);
-        std::string joined;
-        for (const std::string& path : paths) joined += path + "\n";
-        (void)!write(pipeEnds[1], joined.data(), joined.size());
+        (void)!write(pipeEnds[1], paths.data(), paths.size());
         _exit(0);
     }
     close(pipeEnds[1]);
-    std::vector<std::string> parentPaths;
+    std::string parentPaths, childPaths;
     writeAll("parent ", parentPaths);
-    std::string fromChild;
     char buffer[4096];
-    for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) fromChild.append(buffer, size_t(n));
+    for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) childPaths.append(buffer, size_t(n));
     close(pipeEnds[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    std::vector<std::string> childPaths;
-    std::stringstream lines(fromChild);
-    for (std::string line; std::getline(lines, line);) childPaths.push_back(line);
-    ASSERT_EQ(childPaths.size(), size_t(kEach));
-
     std::set<std::string> distinct;
     for (const auto& [who, paths] : {std::pair{"parent ", &parentPaths}, std::pair{"child ", &childPaths}}) {
-        for (int i = 0; i < kEach; ++i) {
-            const std::string& path = (*paths)[size_t(i)];
+        std::stringstream lines(*paths);
+        int i = 0;
+        for (std::string path; std::getline(lines, path); ++i) {
             EXPECT_EQ(TempDir::Read(path), who + std::to_string(i)) << path;
             distinct.insert(path);
         }
+        EXPECT_EQ(i, kEach) << who;
     }
     EXPECT_EQ(distinct.size(), size_t(2 * kEach));
 }

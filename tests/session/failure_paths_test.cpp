@@ -1,98 +1,24 @@
-// What the session leaves behind when memory runs out: listings that fail part-way hand the host
-// a count and a pointer that agree, a session destroyed at unload never throws, and the folder
-// list's release frees every block its build made. Allocations are counted and failed on the
-// test thread (leak checking cannot run under the emulator).
+// What the session leaves behind: destroyed at unload with no memory left it never throws, and
+// the folder list's release frees every block its build made. Allocations are counted and failed
+// on the test thread (leak checking cannot run under the emulator).
 #include <gtest/gtest.h>
-
-#include <new>
 
 #include "allocation_hook.h"
 #include "session_script.h"
 
-namespace {
-
-class FailurePaths : public SessionScript {
-protected:
-    // The answer to the received-info fetch of `uid`, `size` bytes long.
-    void ReceivedInfo(uint32_t uid, size_t size) {
-        Cmd("UID FETCH " + std::to_string(uid) + " (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
-            FetchAnswer(uid, "FLAGS (\\Seen) BODY[HEADER.FIELDS (RECEIVED)]",
-                        "Received: from mx by imap; " + std::string(size, 'x') + "\r\n\r\n"));
-    }
-};
-
-MailMsg** const kUntouched = reinterpret_cast<MailMsg**>(0x1234);
-
-}  // namespace
-
-// The second message's answer is too large for the memory left: the listing fails with an
-// exception (the export turns it into 213) and the host keeps count 0 and its own pointer.
-TEST_F(FailurePaths, IdListingThatFailsPartWayLeavesCountAndPointerAgreeing) {
-    ScriptLogon("Inbox", 3);
-    Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 4 7 9\r\n");
-    ReceivedInfo(4, 10);
-    ReceivedInfo(7, 256 * 1024);
-    LogOn();
-    MailMsg** records = kUntouched;
-    uint32_t count = 99;
-    {
-        const allocation_hook::FailFrom lowMemory(64 * 1024);
-        EXPECT_THROW(session.GetMsgIds(nullptr, &records, &count), std::bad_alloc);
-    }
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(records, kUntouched);
-}
-
-TEST_F(FailurePaths, DownloadListingThatFailsPartWayLeavesCountAndPointerAgreeing) {
-    ScriptLogon("Inbox", 3);
-    Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 4 7\r\n");
-    Whole(4, CrLf({"From: a@example.test", "Subject: one", "", "short"}));
-    Flags(4, "\\Seen");
-    Whole(7, CrLf({"From: a@example.test", "Subject: two", "", std::string(256 * 1024, 'y')}));
-    LogOn();
-    MailMsg** records = kUntouched;
-    uint32_t count = 99;
-    {
-        const allocation_hook::FailFrom lowMemory(64 * 1024);
-        EXPECT_THROW(session.GetAllMsgs(&records, &count, 0), std::bad_alloc);
-    }
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(records, kUntouched);
-}
-
 // Destroying a logged-on session while no memory is left (LOGOUT cannot even be formatted) ends
 // quietly: at unload an exception would terminate the host.
-TEST_F(FailurePaths, SessionDestroyedAtUnloadNeverThrows) {
+class SessionAtUnload : public SessionScript {};
+
+TEST_F(SessionAtUnload, DestroyedWithoutMemoryNeverThrows) {
     scripted::Server own;  // its own: what the client manages to send while failing is not pinned
-    own.Send("* OK ready.\r\n").Exchange("AEG1 LOGIN \"bob\" \"secret\"\r\n", "AEG1 OK Logged in\r\n");
-    own.Exchange("AEG2 LIST \"\" \"%\"\r\n", "* LIST () \"/\" INBOX\r\nAEG2 OK done\r\n").Close();
+    scripted::Play(own, R"(< * OK ready.
+        AEG1 LOGIN "bob" "secret" => AEG1 OK Logged in
+        AEG2 LIST "" "%" => * LIST () "/" INBOX | AEG2 OK done
+        !close)");
     own.Start();
     auto* unloading = new ImapSession;
-    const char* e = empty.c_str();
-    const LogonParameters params{host.c_str(),
-                                 e,
-                                 static_cast<int32_t>(own.Port()),
-                                 -1,
-                                 0,
-                                 e,
-                                 -1,
-                                 user.c_str(),
-                                 password.c_str(),
-                                 e,
-                                 e,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 1,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 e,
-                                 e,
-                                 e,
-                                 e};
+    const LogonParameters params = BobOn(own.Port(), {.attachments = 0});
     ASSERT_EQ(unloading->Logon(&params, 0), 0);
     ASSERT_EQ(unloading->imapConnected, 1);
     const long refusedBefore = allocation_hook::FailFrom::Refused();

@@ -16,8 +16,8 @@ const std::string kMixedHeader = CrLf({"From: Alice <alice@example.test>", "Subj
                                        "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""});
 const std::string kMixedType = "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"\r\n\r\n";
 const std::string kTextMime = "Content-Type: text/plain; charset=us-ascii\r\n\r\n";
-const std::string kPdfMime =
-    CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment; filename=\"r.pdf\"", ""});
+const std::string kPdfMime = CrLf({"Content-Type: application/pdf; name=\"r.pdf\"",
+                                   "Content-Disposition: attachment; filename=\"r.pdf\"", ""});
 
 class RetrievalTest : public SessionScript {
 protected:
@@ -42,10 +42,8 @@ TEST_F(RetrievalTest, WholeMessagesAttachmentLimitAndRefusals) {
     LogOn();
     ASSERT_EQ(Retrieve(7), ImapResult::Ok);
     EXPECT_EQ(message.wholeMessage, 1);
-    EXPECT_EQ(Text(message.header.from), "Alice <alice@example.test>");
     EXPECT_EQ(Text(message.header.subject), "Plain");
-    for (const char* line : {"Hello Bob.", "Line with AEG inside.", "Last line."})
-        EXPECT_NE(message.plainPart.body.Find(line), -1) << line;
+    EXPECT_EQ(message.plainPart.body.str(), "Hello Bob.\nLine with AEG inside.\nLast line.\n");
     EXPECT_EQ(message.attachmentCount, 0);
     ASSERT_FALSE(message.header.received.IsEmpty());
     EXPECT_EQ(Text(message.header.date), Text(message.header.received)) << "no Date header";
@@ -94,7 +92,8 @@ TEST_F(RetrievalTest, PartsPath) {
     ASSERT_EQ(Retrieve(4), ImapResult::Ok);
     EXPECT_EQ(message.wholeMessage, 0);
     EXPECT_EQ(message.plainPart.body.Find("Plain words."), 0);
-    for (const char* gone : {"AEG", "Lost line.", "Html"}) EXPECT_EQ(message.plainPart.body.Find(gone), -1) << gone;
+    for (const char* gone : {"AEG", "Lost line.", "Html"})
+        EXPECT_EQ(message.plainPart.body.Find(gone), -1) << gone;
     EXPECT_EQ(message.htmlPart.body.Find("<p>Html words.</p>"), 0);
 
     ASSERT_EQ(Retrieve(5), ImapResult::Ok);
@@ -108,8 +107,10 @@ TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
     // Case, text, whether the first and the tagged line go, what is left.
     const std::tuple<const char*, const char*, bool, bool, const char*> cases[] = {
         {"both", "* 1 FETCH (BODY[1] {6}\r\nbody\r\n)\r\nAEG9 OK done\r\n", true, true, "body\r\n"},
-        {"first only", "* 1 FETCH (BODY[1] {6}\r\nbody\r\n)\r\nAEG9 OK\r\n", true, false, "body\r\n)\r\nAEG9 OK\r\n"},
-        {"tagged only", "* 1 FETCH {6}\r\nbody\r\n)\r\nAEG9 OK\r\n", false, true, "* 1 FETCH {6}\r\nbody\r\n"},
+        {"first only", "* 1 FETCH (BODY[1] {6}\r\nbody\r\n)\r\nAEG9 OK\r\n", true, false,
+         "body\r\n)\r\nAEG9 OK\r\n"},
+        {"tagged only", "* 1 FETCH {6}\r\nbody\r\n)\r\nAEG9 OK\r\n", false, true,
+         "* 1 FETCH {6}\r\nbody\r\n"},
         {"prefix mid-line", "* x\r\nkeep\r\nsay AEG\r\nmore\r\n", true, true, "keep\r\n"},
         {"prefix at column two", "* x\r\nkeep\r\nbody\r\nxAEG\r\n", true, true, "keep\r\n"},
         {"prefix at the very start", "AEG1 OK\r\n", false, true, ""},
@@ -118,14 +119,15 @@ TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
         {"CR last", "abc\r", true, false, ""},
         {"no prefix", "* x\r\nplain\r\n", true, true, "plain\r\n"},
         {"lower case is no tag", "* x\r\naeg ok\r\n", true, true, "aeg ok\r\n"},
-        {"literal shares the closing line", "* 1 FETCH (UID 1 BODY[1] {18}\r\nSee the two files.)\r\nAEG4 OK\r\n",
-         true, true, "See the two files."},
-        {"flags after the literal", "* 1 FETCH (BODY[1] {4}\r\nbody FLAGS (\\Seen))\r\nAEG4 OK\r\n", true, true,
-         "body"},
+        {"literal shares the closing line",
+         "* 1 FETCH (UID 1 BODY[1] {18}\r\nSee the two files.)\r\nAEG4 OK\r\n", true, true,
+         "See the two files."},
+        {"flags after the literal", "* 1 FETCH (BODY[1] {4}\r\nbody FLAGS (\\Seen))\r\nAEG4 OK\r\n", true,
+         true, "body"},
         {"literal kept with its line", "* 1 FETCH (BODY[HEADER] {6}\r\nA: b\r\n)\r\nAEG4 OK\r\n", false, true,
          "* 1 FETCH (BODY[HEADER] {6}\r\nA: b\r\n"},
-        {"prefix inside the literal", "* 1 FETCH (BODY[1] {17}\r\nkeep\r\nAEG\r\nlost\r\n)\r\nAEG4 OK\r\n", true, true,
-         ""},
+        {"prefix inside the literal", "* 1 FETCH (BODY[1] {17}\r\nkeep\r\nAEG\r\nlost\r\n)\r\nAEG4 OK\r\n",
+         true, true, ""},
         {"literal longer than the text", "* 1 FETCH {99}\r\nbody)\r\nAEG4 OK\r\n", true, true, ""},
     };
     for (const auto& [name, given, first, tagged, result] : cases) {

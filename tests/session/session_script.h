@@ -4,24 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <chrono>
-#include <cstdlib>
-#include <ctime>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "../support/test_kit.h"
 #include "conversation.h"
 #include "host_string.h"
-#include "../support/test_kit.h"
 #include "session/folder_list.h"
 #include "session/imap_session.h"
 
 // The untagged answer of a FETCH that carries one literal.
 inline std::string FetchAnswer(uint32_t uid, const std::string& item, const std::string& literal) {
-    return "* 1 FETCH (UID " + std::to_string(uid) + " " + item + " {" + std::to_string(literal.size()) + "}\r\n" +
-           literal + ")\r\n";
+    return "* 1 FETCH (UID " + std::to_string(uid) + " " + item + " {" + std::to_string(literal.size()) +
+           "}\r\n" + literal + ")\r\n";
 }
 
 struct Attachment {
@@ -32,7 +28,8 @@ struct Attachment {
 
 // A multipart/mixed message with a text part and the given attachments, with CR LF line ends.
 inline std::string MessageWith(const std::vector<Attachment>& attachments) {
-    std::vector<std::pair<std::string, std::string>> parts = {{"Content-Type: text/plain", "See the files.\n\n"}};
+    std::vector<std::pair<std::string, std::string>> parts = {
+        {"Content-Type: text/plain", "See the files.\n\n"}};
     for (const Attachment& a : attachments)
         parts.push_back({"Content-Type: application/octet-stream; name=\"" + a.name +
                              "\"\nContent-Disposition: attachment; filename=\"" + a.name + "\"" +
@@ -41,19 +38,61 @@ inline std::string MessageWith(const std::vector<Attachment>& attachments) {
     return Crlf("From: a@example.test\nSubject: Files\n" + Mixed("zzBzz", parts));
 }
 
+inline std::vector<std::string> SplitCommas(const std::string& joined) {
+    std::vector<std::string> pieces;
+    std::stringstream in(joined);
+    for (std::string piece; std::getline(in, piece, ',');) pieces.push_back(piece);
+    return pieces;
+}
+
+// A record in one line, compared whole: its UID, the texts it has, its date and flags.
+inline std::string Describe(const MailMsg* r) {
+    if (!r) return "no record";
+    std::string text = std::to_string(RecordUid(r));
+    const std::pair<const char*, const char*> fields[] = {{"from", r->from},
+                                                          {"replyTo", r->replyTo},
+                                                          {"to", r->to},
+                                                          {"cc", r->cc},
+                                                          {"subject", r->subject},
+                                                          {"body", r->body},
+                                                          {"attachments", r->attachments}};
+    for (const auto& [name, value] : fields)
+        if (value) text += std::string(" ") + name + "=" + value;
+    return text + " date=" + std::to_string(r->date) + (r->flags & ZQ_FLAG_READ ? " read" : "") +
+           (r->flags & ZQ_FLAG_DOWNLOADED ? " downloaded" : "") + (r->partial ? " partial" : "");
+}
+
 struct LogonOptions {
     int32_t attachments = 1;
     int32_t preferHtml = 0;
     int32_t maxMessageSize = 0;
+    int32_t daysBack = 0;
     uint32_t flags = 0;  // 2: verbose
 };
 
+// The host's logon parameters for bob on a loopback port, IMAP only; the fields not named are
+// zero, and null strings read as empty.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+inline LogonParameters BobOn(uint16_t port, const LogonOptions& o = {}) {
+    static const HostString host("127.0.0.1"), user("bob"), password("secret");
+    return {.imapServer = host.c_str(),
+            .imapPort = port,
+            .smtpPort = -1,
+            .extraNumber2 = -1,
+            .userName = user.c_str(),
+            .password = password.c_str(),
+            .attachments = o.attachments,
+            .preferHtml = o.preferHtml,
+            .daysBack = o.daysBack,
+            .useImap = 1,
+            .maxMessageSize = o.maxMessageSize};
+}
+#pragma GCC diagnostic pop
+
 class SessionScript : public scripted::Conversation {
 protected:
-    SessionScript() {
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
+    SessionScript() : zone("UTC0") {}
     void TearDown() override {
         Conversation::TearDown();
         for (MailMsg* record : taken) FreeMailMsgRecord(record);
@@ -69,19 +108,21 @@ protected:
     }
 
     // One command with the next tag; `untagged` is the answer before the tagged status line.
-    void Cmd(const std::string& command, const std::string& untagged = "", const std::string& status = "OK Done.") {
+    void Cmd(const std::string& command, const std::string& untagged = "",
+             const std::string& status = "OK Done.") {
         const std::string tag = "AEG" + std::to_string(++m_tag);
         server.Exchange(tag + " " + command + "\r\n", untagged + tag + " " + status + "\r\n");
     }
     // UID FETCH of one item, answered with a literal under the item's name in capitals.
     void Fetch(uint32_t uid, const std::string& item, const std::string& literal) {
         std::string named = item;
-        std::transform(named.begin(), named.end(), named.begin(), [](unsigned char c) { return std::toupper(c); });
+        for (char& c : named) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         Cmd("UID FETCH " + std::to_string(uid) + " " + item, FetchAnswer(uid, named, literal));
     }
     void Size(uint32_t uid, size_t size) {
         const std::string n = std::to_string(uid);
-        Cmd("UID FETCH " + n + " rfc822.size", "* 1 FETCH (UID " + n + " RFC822.SIZE " + std::to_string(size) + ")\r\n");
+        Cmd("UID FETCH " + n + " rfc822.size",
+            "* 1 FETCH (UID " + n + " RFC822.SIZE " + std::to_string(size) + ")\r\n");
     }
     void Whole(uint32_t uid, const std::string& text) {
         Size(uid, text.size());
@@ -99,24 +140,21 @@ protected:
     void ScriptLogon(const std::string& folder = "Inbox", int exists = 3) {
         server.Send("* OK [CAPABILITY IMAP4rev1 LITERAL+] ready.\r\n");
         Cmd("LOGIN \"bob\" \"secret\"", "", "OK Logged in");
-        Cmd("LIST \"\" \"%\"", "* LIST (\\HasNoChildren) \"/\" Work\r\n* LIST (\\HasNoChildren) \"/\" INBOX\r\n");
+        Cmd("LIST \"\" \"%\"",
+            "* LIST (\\HasNoChildren) \"/\" Work\r\n* LIST (\\HasNoChildren) \"/\" INBOX\r\n");
         if (!folder.empty()) Select(folder, exists);
     }
     // The server plays what was scripted before LogOn starts it.
     void LogOn(const LogonOptions& options = {}) {
         server.Start();
-        const char* e = empty.c_str();
-        const LogonParameters params{host.c_str(), e, static_cast<int32_t>(server.Port()), -1, 0, e, -1,
-                                     user.c_str(), password.c_str(), e, e, options.attachments,
-                                     options.preferHtml, 0, 0, /*useImap=*/1, /*useSmtp=*/0, 0,
-                                     options.maxMessageSize, 0, e, e, e, e};
+        const LogonParameters params = BobOn(server.Port(), options);
         ASSERT_EQ(session.Logon(&params, options.flags), 0);
         ASSERT_EQ(session.imapConnected, 1);
     }
+    ZoneGuard zone;
     TempDir temp{true};
     ImapSession session;
     std::vector<MailMsg*> taken;
-    HostString empty{""}, host{"127.0.0.1"}, user{"bob"}, password{"secret"};
 
 private:
     int m_tag = 0;

@@ -5,7 +5,6 @@
 #include <clocale>
 #include <ctime>
 
-#include "../support/test_kit.h"
 #include "session_script.h"
 
 // Zone, local "now" (as seconds), day limit, SINCE text.
@@ -41,44 +40,12 @@ class SinceSearch : public SessionScript {};
 
 // A logon with a day limit of 1 searches since yesterday's local date.
 TEST_F(SinceSearch, DayLimitOfOneSearchesSinceYesterday) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    local.tm_mday -= 1;
-    local.tm_hour = 12;
-    local.tm_isdst = -1;
-    const std::time_t yesterday = std::mktime(&local);
+    const std::time_t yesterday = std::time(nullptr) - 24 * 3600;  // the fixture's zone is UTC
     char since[32];
-    std::strftime(since, sizeof since, "%d-%b-%Y", std::localtime(&yesterday));
+    std::strftime(since, sizeof since, "%d-%b-%Y", std::gmtime(&yesterday));
     ScriptLogon("Work", 2);
     Cmd(std::string("UID SEARCH NOT DELETED SINCE ") + since, "* SEARCH\r\n");
-    server.Start();
-    const char* e = empty.c_str();
-    const LogonParameters params{host.c_str(),
-                                 e,
-                                 static_cast<int32_t>(server.Port()),
-                                 -1,
-                                 0,
-                                 e,
-                                 -1,
-                                 user.c_str(),
-                                 password.c_str(),
-                                 e,
-                                 e,
-                                 0,
-                                 0,
-                                 0,
-                                 /*daysBack=*/1,
-                                 1,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 e,
-                                 e,
-                                 e,
-                                 e};
-    ASSERT_EQ(session.Logon(&params, 0), 0);
+    LogOn({.attachments = 0, .daysBack = 1});
     EXPECT_EQ(session.imapSettings.sinceDate, since);
     std::vector<uint32_t> uids;
     int count = 0;
