@@ -3,15 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "../support/test_kit.h"
 #include "mime/mime_parser.h"
 #include "platform/cstring.h"
 #include "platform/line_array.h"
-#include "../support/test_kit.h"
-
 
 inline LineArray LinesOf(const std::string& text) {
     LineArray lines;
@@ -31,11 +30,6 @@ struct Parsed {
         for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n))
             parts.push_back(n->part);
     }
-    Names Bodies() const {
-        Names bodies;
-        for (const MimePart* part : parts) bodies.push_back(part->body.str());
-        return bodies;
-    }
     Names Attachments() const {
         Names names;
         const MimePartList::Node* cursor = nullptr;
@@ -44,5 +38,28 @@ struct Parsed {
         EXPECT_EQ(cursor, nullptr);
         return names;
     }
+    // A line per part: type, {boundary}, [file name], (encoding), <disposition>, then the body. Then
+    // the text parts chosen, the attachments listed and the subject.
+    std::string Summary() const {
+        std::string out;
+        const auto add = [](std::string& s, const char* open, const CString& field, const char* close) {
+            if (!field.IsEmpty()) s += open + field.str() + close;
+        };
+        for (const MimePart* p : parts) {
+            std::string s = p->contentType.str();
+            add(s, " {", p->boundary, "}");
+            add(s, " [", p->fileName, "]");
+            add(s, " (", p->transferEncoding, ")");
+            add(s, " <", p->disposition, ">");
+            out += s + ": " + p->body.str() + " | ";
+        }
+        const auto index = [this](bool html) {
+            const auto at = std::find(parts.begin(), parts.end(), parser.FindTextPart(html));
+            return at == parts.end() ? std::string("-") : std::to_string(at - parts.begin());
+        };
+        std::string listed = "text " + index(false) + " html " + index(true) + " listed";
+        for (const std::string& name : Attachments()) listed += " " + name;
+        add(listed, " subject ", parser.HeaderFields().subject, "");
+        return out + listed;
+    }
 };
-
