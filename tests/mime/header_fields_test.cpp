@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "header_test_util.h"
 #include "mime/text_match.h"
+#include "platform/line_array.h"
 
 namespace {
 
@@ -88,7 +88,8 @@ TEST(ParseHeadersTest, FieldCleaningAndRange) {
         {"Content-Type: multipart/mixed; boundary=\"=?utf-8?Q?x?=\"\r\n\r\n", &B::boundary, "=?utf-8?Q?x?="},
     };
     for (const auto& c : cases) {
-        const LineArray lines = LinesOf(c.headers);
+        LineArray lines;
+        lines.AppendLines(std::string_view(c.headers));
         MimeHeaderBlock block;
         int position = c.end == 0 ? 1 : 0;
         ParseHeaders(position, lines, c.end < 0 ? lines.GetSize() : c.end, block);

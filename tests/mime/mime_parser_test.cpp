@@ -2,14 +2,64 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <string>
+#include <vector>
 
-#include "header_test_util.h"
+#include "../support/test_kit.h"
 #include "mime/boundary_registry.h"
 #include "mime/line_gram_index.h"
 #include "mime/text_match.h"
 
 namespace {
+
+using Names = std::vector<std::string>;
+
+struct Parsed {
+    LineArray lines;
+    MimeParser parser;
+    std::vector<const MimePart*> parts;
+
+    explicit Parsed(const std::string& lfText) {
+        lines.AppendLines(std::string_view(Crlf(lfText)));
+        EXPECT_TRUE(parser.Parse(0, lines.GetSize(), lines, true));
+        for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n))
+            parts.push_back(n->part);
+    }
+    Names Attachments() const {
+        Names names;
+        const MimePartList::Node* cursor = nullptr;
+        for (MimePart* a = parser.FirstAttachment(cursor); a; a = parser.NextAttachment(cursor))
+            names.push_back(a->fileName.str());
+        EXPECT_EQ(cursor, nullptr);
+        return names;
+    }
+    // A line per part: type, {boundary}, [file name], (encoding), <disposition>, then the body. Then
+    // the text parts chosen, the attachments listed and the subject.
+    std::string Summary() const {
+        std::string out;
+        const auto add = [](std::string& s, const char* open, const CString& field, const char* close) {
+            if (!field.IsEmpty()) s += open + field.str() + close;
+        };
+        for (const MimePart* p : parts) {
+            std::string s = p->contentType.str();
+            add(s, " {", p->boundary, "}");
+            add(s, " [", p->fileName, "]");
+            add(s, " (", p->transferEncoding, ")");
+            add(s, " <", p->disposition, ">");
+            out += s + ": " + p->body.str() + " | ";
+        }
+        const auto index = [this](bool html) {
+            const auto at = std::find(parts.begin(), parts.end(), parser.FindTextPart(html));
+            return at == parts.end() ? std::string("-") : std::to_string(at - parts.begin());
+        };
+        std::string listed = "text " + index(false) + " html " + index(true) + " listed";
+        for (const std::string& name : Attachments()) listed += " " + name;
+        add(listed, " subject ", parser.HeaderFields().subject, "");
+        return out + listed;
+    }
+};
 
 // Boundaries stay in the module's registry: every message here uses its own long ones, so
 // one test's leftovers cannot match another's lines.
@@ -228,7 +278,8 @@ TEST(MimeParserTest, HostileNestingAndUnendedContainers) {
 
 // The end of a forwarded message when no enclosing boundary follows it.
 TEST(LineSearchTest, LastBoundaryLine) {
-    const LineArray lines = LinesOf(Crlf("Subject: x\n\n--SEP\nbody\n\n--sep--\nsepz\nend\n"));
+    LineArray lines;
+    lines.AppendLines(std::string_view(Crlf("Subject: x\n\n--SEP\nbody\n\n--sep--\nsepz\nend\n")));
     MimeParser p;
     ASSERT_TRUE(p.Parse(0, 7, lines, true));  // sets the range end to 7
     EXPECT_EQ(p.FindLastBoundaryLine(0, "sep"), 6);
