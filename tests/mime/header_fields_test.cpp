@@ -94,7 +94,7 @@ TEST(ParseHeadersTest, FieldCleaningAndRange) {
         int position = c.end == 0 ? 1 : 0;
         ParseHeaders(position, lines, c.end < 0 ? lines.GetSize() : c.end, block);
         EXPECT_EQ(block.*c.field, c.value) << c.headers;
-        if (c.position >= 0) EXPECT_EQ(position, c.position) << c.headers;
+        EXPECT_EQ(position, c.position < 0 ? position : c.position) << c.headers;
     }
 }
 
