@@ -28,6 +28,7 @@ TEST(FilesTest, WriteReadRemoveAndOpenRules) {
     const std::string path = dir.File("a(1).bin"), bytes("first\0second", 12);
     EXPECT_FALSE(files::Exists(path.c_str()));
     ASSERT_TRUE(files::WriteNew(path.c_str(), bytes.data(), bytes.size()));
+    EXPECT_TRUE(files::Exists(path.c_str()));
     const struct {
         std::string path;
         bool whole, plain;
