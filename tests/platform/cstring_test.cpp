@@ -9,9 +9,9 @@
 TEST(CStringTest, ExtractionAndSearchesClampAndAnswerMinusOne) {
     const CString s("Hello"), t("a,b,,c"), big(std::string(10000, 'A') + "AEG7 OK AEG7");
     const std::pair<CString, const char*> texts[] = {
-        {s.Mid(2), "llo"},    {s.Mid(5), ""},       {s.Mid(9), ""},
-        {s.Mid(-3, 2), "He"}, {s.Mid(3, 99), "lo"}, {s.Left(99), "Hello"},
-        {s.Left(-1), ""},     {s.Right(2), "lo"},   {s.Right(0), ""},
+        {s.Mid(2), "llo"},    {s.Mid(5), ""},        {s.Mid(9), ""},   {s.Mid(-3, 2), "He"},
+        {s.Mid(3, 99), "lo"}, {s.Left(99), "Hello"}, {s.Left(-1), ""}, {s.Right(2), "lo"},
+        {s.Right(0), ""},     {s.Mid(1, 1), "e"},
     };
     const std::pair<int, int> positions[] = {
         {t.Find(','), 1},
