@@ -2,145 +2,61 @@
 
 #include <gtest/gtest.h>
 
-#include "header_test_util.h"
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support/test_kit.h"
 #include "mime/boundary_registry.h"
 #include "mime/line_gram_index.h"
 #include "mime/text_match.h"
 
 namespace {
 
+// Parses a message written with LF line ends and describes it: a line per part (type, {boundary},
+// [file name], (encoding), <disposition>, then the body), then the text parts chosen, the
+// attachments listed and the subject.
+std::string Summary(const std::string& lfText, bool listedOnly = false) {
+    LineArray lines;
+    lines.AppendLines(std::string_view(Crlf(lfText)));
+    MimeParser parser;
+    EXPECT_TRUE(parser.Parse(0, lines.GetSize(), lines, true));
+    std::string listed = "listed", out;
+    const MimePartList::Node* cursor = nullptr;
+    for (MimePart* a = parser.FirstAttachment(cursor); a; a = parser.NextAttachment(cursor))
+        listed += " " + a->fileName.str();
+    EXPECT_EQ(cursor, nullptr);
+    if (listedOnly) return listed;
+    const auto add = [](std::string& s, const char* open, const CString& field, const char* close) {
+        if (!field.IsEmpty()) s += open + field.str() + close;
+    };
+    std::vector<const MimePart*> parts;
+    for (const MimePartList::Node* n = parser.Parts().Head(); n; n = parser.Parts().After(n)) {
+        const MimePart* p = parts.emplace_back(n->part);
+        std::string s = p->contentType.str();
+        add(s, " {", p->boundary, "}");
+        add(s, " [", p->fileName, "]");
+        add(s, " (", p->transferEncoding, ")");
+        add(s, " <", p->disposition, ">");
+        out += s + ": " + p->body.str() + " | ";
+    }
+    const auto index = [&](bool html) {
+        const auto at = std::find(parts.begin(), parts.end(), parser.FindTextPart(html));
+        return at == parts.end() ? std::string("-") : std::to_string(at - parts.begin());
+    };
+    out += "text " + index(false) + " html " + index(true) + " " + listed;
+    add(out, " subject ", parser.HeaderFields().subject, "");
+    return out;
+}
+
 // Boundaries stay in the module's registry: every message here uses its own long ones, so
 // one test's leftovers cannot match another's lines.
-bool Registered(const char* boundary) { return BoundaryRegistry::Module().Contains(boundary); }
+bool Registered(const std::string& boundary) { return BoundaryRegistry::Module().Contains(boundary.c_str()); }
 
-TEST(MimeParserTest, AlternativeInsideMixedWithAttachment) {
-    Parsed m(Mixed("==mix-alt-outer==",
-                   {{"Content-Type: multipart/alternative; boundary=\"==mix-alt-inner==\"",
-                     "--==mix-alt-inner==\nContent-Type: text/plain; charset=us-ascii\n"
-                     "Content-Transfer-Encoding: Quoted-Printable\n\nplain=3D soft=\nbody\n"
-                     "--==mix-alt-inner==\nContent-Type: text/html\n\n<p>html body</p>\n"
-                     "--==mix-alt-inner==--\n\n"},
-                    {"Content-Type: application/pdf; name=\"doc.pdf\"\nContent-Disposition: attachment; "
-                     "filename=\"doc.pdf\"\nContent-Transfer-Encoding: base64",
-                     "JVBERi0=\n"}}) +
-             "epilogue\n");
-    // Children come before their container; only quoted-printable bodies are decoded.
-    ASSERT_EQ(m.Bodies(), (Names{"plain= soft\nbody\n", "<p>html body</p>\n", "", "JVBERi0=\n"}));
-    EXPECT_EQ(m.parts[0]->transferEncoding, "");
-    EXPECT_EQ(m.parts[2]->boundary, "==mix-alt-inner==");
-    EXPECT_EQ(m.parts[3]->transferEncoding, "base64");
-    EXPECT_EQ(m.parser.FindTextPart(false), m.parts[0]);
-    EXPECT_EQ(m.parser.FindTextPart(true), m.parts[1]);
-    EXPECT_EQ(m.Attachments(), Names{"doc.pdf"});
-    EXPECT_FALSE(Registered("==mix-alt-inner==")) << "a nested level leaves when its walk ends";
-    EXPECT_TRUE(Registered("==mix-alt-outer=="));
-}
-
-TEST(MimeParserTest, PartHeadersDecideWhatIsListed) {
-    Parsed m(Mixed("==roles==",
-                   {{"Content-ID: <only-unknown@x>", "dropped\n"},
-                    {"Content-Type: text/plain; name=\"=?utf-8?Q?r=C3=A9sum=C3=A9.txt?=\"\n"
-                     "Content-Disposition: INLINE",
-                     "text attachment\n"},
-                    {"Content-Type: image/png\nContent-Disposition: attachment; filename=\"a.png\"", "PNG\n"},
-                    {"Content-Type: application/octet-stream; name=\"named.bin\"", "AAAA\n"},
-                    {"Content-Type: text/plain", "the text\n"},
-                    {"Content-Type: application/octet-stream; name=\"x.bin\"\n"
-                     "Content-Disposition: attachment; filename=x.bin",
-                     "BBBB\n"}}));
-    ASSERT_EQ(m.Bodies(), (Names{"text attachment\n", "PNG\n", "AAAA\n", "the text\n", "BBBB\n"}));
-    EXPECT_EQ(m.parts[2]->contentType, "application/octet-stream");
-    EXPECT_EQ(m.parts[2]->fileName, "named.bin") << "name= without disposition";
-    EXPECT_EQ(m.parts[2]->disposition, "");
-    EXPECT_EQ(m.parts[4]->fileName, "") << "unquoted filename= empties the earlier name";
-    // The named text is no text part, and the plain one comes after the first three entries.
-    EXPECT_EQ(m.parser.FindTextPart(false), nullptr);
-    EXPECT_EQ(m.Attachments(), (Names{"r\xE9sum\xE9.txt", "a.png"}));
-}
-
-TEST(MimeParserTest, DuplicateAttachmentsOnlyWhenTheFirstIsExactlyAttachment) {
-    const struct {
-        const char* disposition;
-        Names names;
-    } cases[] = {{"attachment", {"a.png", "b.png"}}, {"Attachment", {"a.png", "a.png", "b.png"}}};
-    for (const auto& c : cases) {
-        const std::string same = "Content-Type: image/png; name=\"a.png\"\nContent-Disposition: ";
-        Parsed m(Mixed(
-            std::string("==dup-") + c.disposition + "==",
-            {{same + c.disposition + "; filename=\"a.png\"", "SAME\n"},
-             {same + "attachment; filename=\"a.png\"", "SAME\n"},
-             {"Content-Type: image/png\nContent-Disposition: attachment; filename=\"b.png\"", "OTHER\n"}}));
-        EXPECT_EQ(m.Attachments(), c.names) << c.disposition;
-    }
-    // Long bodies of one length with the same ends differ only in the middle: both stay, and a
-    // later copy of either is still found.
-    const std::string ends(100, 'x');
-    const std::string head = "Content-Type: image/png\nContent-Disposition: attachment; filename=";
-    Parsed m(Mixed("==dup-long==", {{head + "\"1.png\"", ends + "1" + ends + "\n"},
-                                    {head + "\"2.png\"", ends + "2" + ends + "\n"},
-                                    {head + "\"3.png\"", ends + "2" + ends + "\n"},
-                                    {head + "\"4.png\"", ends + "1" + ends + "\n"}}));
-    EXPECT_EQ(m.Attachments(), (Names{"1.png", "2.png"}));
-}
-
-TEST(MimeParserTest, SinglePartMessages) {
-    Parsed plain("From: a@x\nSubject: s\n\nline1\n\nline2\n");
-    ASSERT_EQ(plain.Bodies(), Names{"line1\n\nline2\n"});
-    EXPECT_EQ(plain.parts[0]->contentType, "text/plain");
-    EXPECT_EQ(plain.parser.FindTextPart(false), plain.parts[0]);
-
-    Parsed file(
-        "Content-Type: application/pdf\nContent-Disposition: attachment; filename=\" report.pdf \"\n"
-        "Content-Transfer-Encoding: base64\n\nQUJD\nREVG\n\nR0g=\n");
-    ASSERT_EQ(file.Bodies(), Names{"QUJDREVGR0g="});
-    EXPECT_EQ(file.parts[0]->disposition, "attachment; filename=\" report.pdf \"");
-    EXPECT_EQ(file.Attachments(), Names{"report.pdf"});
-
-    Parsed rfc822("From: a@x\nContent-Type: message/rfc822\n\nFrom: inner@y\nSubject: s\n\nbody\n");
-    ASSERT_EQ(rfc822.Bodies(), Names{"From: inner@y\nSubject: s\n\nbody\n"});
-    EXPECT_EQ(rfc822.parts[0]->contentType, "message/rfc822");
-    EXPECT_EQ(rfc822.parser.FindTextPart(false), nullptr);
-}
-
-TEST(MimeParserTest, MisplacedAndMissingBoundaries) {
-    Parsed inBody(Mixed(
-        "==in-body==",
-        {{"Content-Type: text/plain", "line one\nthis line quotes ==IN-BODY== in passing\nline three\n"}}));
-    EXPECT_EQ(inBody.Bodies(), Names{"line one\n"}) << "a boundary text inside a body line ends the part";
-
-    Parsed last(Mixed("==last-line==", {}, false) + "--==last-line==\nContent-Type: text/plain\n");
-    ASSERT_EQ(last.Bodies(), Names{"Content-Type: text/plain\n"}) << "a part header on the last line";
-    EXPECT_EQ(last.parts[0]->contentType, "text/plain");
-
-    // The header on the last line also holds the boundary: its end search lands on itself, which
-    // must end the walk.
-    Parsed stuck(Mixed("==stuck-b==", {}, false) +
-                 "--==stuck-b==\nContent-Type: text/plain; x=\"==stuck-b==\"\n");
-    EXPECT_EQ(stuck.Bodies(), (Names{"", ""}));
-
-    // No closing lines at all: the nested level ends at the enclosing boundary, found through the
-    // registry, the last part at the end of the message.
-    Parsed open(
-        Mixed("==open-mix==",
-              {{"Content-Type: multipart/alternative; boundary=\"==open-alt==\"",
-                "--==open-alt==\nContent-Type: text/plain\n\nalt text\n"},
-               {"Content-Type: image/png\nContent-Disposition: attachment; filename=\"a.png\"", "AAAA\n"}},
-              false));
-    ASSERT_EQ(open.Bodies(), (Names{"alt text\n", "", "AAAA\n"}));
-    EXPECT_EQ(open.parts[1]->contentType, "multipart/alternative");
-    EXPECT_EQ(open.Attachments(), Names{"a.png"});
-    EXPECT_FALSE(Registered("==open-alt=="));
-}
-
-TEST(MimeParserTest, HostileNestingEndsWithoutExhaustingTheStack) {
-    const int levels = 3 * kMaxMimeNesting;
-    const auto name = [](int i) { return "deep-" + std::to_string(i) + "-x"; };
-    std::string text = "Content-Type: multipart/mixed; boundary=\"" + name(0) + "\"\n\n";
-    for (int i = 0; i < levels; ++i)
-        text += "--" + name(i) + "\nContent-Type: multipart/mixed; boundary=\"" + name(i + 1) + "\"\n\n";
-    Parsed m(text + "--" + name(levels) + "\nContent-Type: text/plain\n\nleaf\n");
-    EXPECT_EQ(m.parts.size(), static_cast<size_t>(kMaxMimeNesting) + 1)
-        << "the level past the limit is not walked";
+std::string Attached(const char* type, const std::string& file) {
+    return std::string("Content-Type: ") + type + "\nContent-Disposition: attachment; filename=\"" + file +
+           "\"";
 }
 
 // The inner header block as merged: fields in a fixed order, whatever the inner message's order.
@@ -157,57 +73,204 @@ std::pair<std::string, std::string> Forward(const std::string& innerRest) {
     return {"Content-Type: message/rfc822", kInnerHeaders + innerRest};
 }
 
-// A forwarded message is not listed: its text joins the enclosing text parts, its attachments
-// the enclosing list.
-TEST(EmbeddedMessageTest, ForwardsJoinTheOuterMessage) {
+// Rows run in order in one process: a boundary a row leaves registered is seen by the later ones.
+TEST(MimeParserTest, PartsTextPartsAndAttachments) {
     const struct {
         const char* name;
-        std::string text;
-        Names bodies, attachments;
+        std::string text, summary;
+        const char* registry = "";  // boundaries still registered afterwards (+) or gone (-)
     } cases[] = {
-        // The outer parts are decoded before the inner text joins them, so it is not decoded again.
-        {"plain into plain and HTML outer parts",
-         Mixed("==fwd-plain==",
-               {{"Content-Type: text/plain\nContent-Transfer-Encoding: quoted-printable", "See below=3A\n"},
-                {"Content-Type: text/html", "<p>Outer</p>\n"},
-                Forward("\n\nInner text=41.\n")}),
-         {"See below:\n" + kTextBlock + "Inner text=41.\n",
-          "<p>Outer</p>\n" + kTextBlock + "Inner text=41.\n"},
-         {}},
-        {"no enclosing text part", Mixed("==fwd-alone==", {Forward("\n\nLost text.\n")}), {}, {}},
-        {"HTML only: converted for the plain part",
-         Mixed("==fwd-html==", {{"Content-Type: text/plain", "Plain outer.\n"},
-                                {"Content-Type: text/html", "<p>Html outer.</p>\n"},
-                                Forward("\nContent-Type: text/html\n\n<p>Inner <b>html</b></p>\n")}),
-         {"Plain outer.\n" + kTextBlock + "Inner html\n ",
-          "<p>Html outer.</p>\n" + kHtmlBlock + "<p>Inner <b>html</b></p>\n"},
-         {}},
-        {"inner attachments, decoded by the inner parse",
-         Mixed("==fwd-att-o==",
-               {{"Content-Type: text/plain", "Outer.\n"},
-                Forward("\n" +
-                        Mixed("==fwd-att-i==", {{"Content-Type: text/plain", "Inner.\n"},
-                                                {"Content-Type: text/plain; name=\"notes.txt\"\n"
-                                                 "Content-Disposition: attachment; filename=\"notes.txt\"\n"
-                                                 "Content-Transfer-Encoding: quoted-printable",
-                                                 "note=20body\n"}})),
-                {"Content-Type: application/zip\nContent-Disposition: attachment; filename=\"z.zip\"",
-                 "UEsD\n"}}),
-         {"Outer.\n" + kTextBlock + "Inner.\n", "note body\n", "UEsD\n"},
-         {"notes.txt", "z.zip"}},
+        // Children come before their container; only quoted-printable bodies are decoded.
+        {"alternative inside mixed",
+         Mixed(
+             "==mix-alt-outer==",
+             {{"Content-Type: multipart/alternative; boundary=\"==mix-alt-inner==\"",
+               "--==mix-alt-inner==\nContent-Type: text/plain; charset=us-ascii\n"
+               "Content-Transfer-Encoding: Quoted-Printable\n\nplain=3D soft=\nbody\n"
+               "--==mix-alt-inner==\nContent-Type: text/html\n\n<p>html body</p>\n--==mix-alt-inner==--\n\n"},
+              {Attached("application/pdf; name=\"doc.pdf\"", "doc.pdf") +
+                   "\nContent-Transfer-Encoding: base64",
+               "JVBERi0=\n"}}) +
+             "epilogue\n",
+         "text/plain: plain= soft\nbody\n | text/html: <p>html body</p>\n | multipart/alternative "
+         "{==mix-alt-inner==}:  | application/pdf [doc.pdf] (base64) <attachment>: JVBERi0=\n | text 0 html "
+         "1 "
+         "listed doc.pdf",
+         "+==mix-alt-outer== -==mix-alt-inner=="},
+        // Only named parts disposed attachment or inline are listed; an unquoted filename= empties
+        // the name; the plain text comes too late to be the text part.
+        {"part headers decide what is listed",
+         Mixed("==roles==", {{"Content-ID: <only-unknown@x>", "dropped\n"},
+                             {"Content-Type: text/plain; name=\"=?utf-8?Q?r=C3=A9sum=C3=A9.txt?=\"\n"
+                              "Content-Disposition: INLINE",
+                              "text attachment\n"},
+                             {Attached("image/png", "a.png"), "PNG\n"},
+                             {"Content-Type: application/octet-stream; name=\"named.bin\"", "AAAA\n"},
+                             {"Content-Type: text/plain", "the text\n"},
+                             {"Content-Type: application/octet-stream; name=\"x.bin\"\n"
+                              "Content-Disposition: attachment; filename=x.bin",
+                              "BBBB\n"}}),
+         "text/plain [r\xE9sum\xE9.txt] <INLINE>: text attachment\n | image/png [a.png] <attachment>: PNG\n "
+         "| "
+         "application/octet-stream [named.bin]: AAAA\n | text/plain: the text\n | application/octet-stream "
+         "<attachment>: BBBB\n | text - html - listed r\xE9sum\xE9.txt a.png"},
+        {"plain single part", "From: a@x\nSubject: s\n\nline1\n\nline2\n",
+         "text/plain: line1\n\nline2\n | text 0 html - listed subject s"},
+        {"attachment single part",
+         "Content-Type: application/pdf\nContent-Disposition: attachment; filename=\" report.pdf \"\n"
+         "Content-Transfer-Encoding: base64\n\nQUJD\nREVG\n\nR0g=\n",
+         "application/pdf [report.pdf] (base64) <attachment; filename=\" report.pdf \">: QUJDREVGR0g= | text "
+         "- "
+         "html - listed report.pdf"},
+        {"message single part",
+         "From: a@x\nContent-Type: message/rfc822\n\nFrom: inner@y\nSubject: s\n\nbody\n",
+         "message/rfc822: From: inner@y\nSubject: s\n\nbody\n | text - html - listed"},
+        {"boundary text inside a body line ends the part",
+         Mixed("==in-body==", {{"Content-Type: text/plain",
+                                "line one\nthis line quotes ==IN-BODY== in passing\nline three\n"}}),
+         "text/plain: line one\n | text 0 html - listed"},
+        {"part header on the last line",
+         Mixed("==last-line==", {}, false) + "--==last-line==\nContent-Type: text/plain\n",
+         "text/plain: Content-Type: text/plain\n | text 0 html - listed"},
+        // Its end search lands on itself, which must end the walk.
+        {"last line's header holds the boundary",
+         Mixed("==stuck-b==", {}, false) + "--==stuck-b==\nContent-Type: text/plain; x=\"==stuck-b==\"\n",
+         "text/plain:  | text/plain:  | text 0 html - listed"},
+        // The nested level ends at the enclosing boundary, found through the registry, the last
+        // part at the end of the message.
+        {"no closing lines",
+         Mixed("==open-mix==",
+               {{"Content-Type: multipart/alternative; boundary=\"==open-alt==\"",
+                 "--==open-alt==\nContent-Type: text/plain\n\nalt text\n"},
+                {Attached("image/png", "a.png"), "AAAA\n"}},
+               false),
+         "text/plain: alt text\n | multipart/alternative {==open-alt==}:  | image/png [a.png] <attachment>: "
+         "AAAA\n | text 0 html - listed a.png",
+         "-==open-alt=="},
+        // A forward is not listed: its text joins the enclosing text parts, which were decoded before.
+        {"forward into plain and HTML outer parts",
+         "Subject: Outer\n" +
+             Mixed("==fwd-plain==", {{"Content-Type: text/plain\nContent-Transfer-Encoding: quoted-printable",
+                                      "See below=3A\n"},
+                                     {"Content-Type: text/html", "<p>Outer</p>\n"},
+                                     Forward("\n\nInner text=41.\n")}),
+         "text/plain: See below:\n" + kTextBlock + "Inner text=41.\n | text/html: <p>Outer</p>\n" +
+             kTextBlock + "Inner text=41.\n | text 0 html 1 listed subject Outer"},
+        {"forward without enclosing text part",
+         "Subject: Outer\n" + Mixed("==fwd-alone==", {Forward("\n\nLost text.\n")}),
+         "text - html - listed subject Outer"},
+        {"HTML forward converted for the plain part",
+         "Subject: Outer\n" +
+             Mixed("==fwd-html==", {{"Content-Type: text/plain", "Plain outer.\n"},
+                                    {"Content-Type: text/html", "<p>Html outer.</p>\n"},
+                                    Forward("\nContent-Type: text/html\n\n<p>Inner <b>html</b></p>\n")}),
+         "text/plain: Plain outer.\n" + kTextBlock + "Inner html\n  | text/html: <p>Html outer.</p>\n" +
+             kHtmlBlock + "<p>Inner <b>html</b></p>\n | text 0 html 1 listed subject Outer"},
+        {"forward's attachments decoded by the inner parse",
+         "Subject: Outer\n" +
+             Mixed(
+                 "==fwd-att-o==",
+                 {{"Content-Type: text/plain", "Outer.\n"},
+                  Forward("\n" + Mixed("==fwd-att-i==", {{"Content-Type: text/plain", "Inner.\n"},
+                                                         {Attached("text/plain", "notes.txt") +
+                                                              "\nContent-Transfer-Encoding: quoted-printable",
+                                                          "note=20body\n"}})),
+                  {Attached("application/zip", "z.zip"), "UEsD\n"}}),
+         "text/plain: Outer.\n" + kTextBlock +
+             "Inner.\n | text/plain [notes.txt] <attachment>: note body\n | application/zip [z.zip] "
+             "<attachment>: UEsD\n | text 0 html - listed notes.txt z.zip subject Outer"},
+        // The enclosing boundary closes the forward before its blank line: the embedded message's
+        // range is empty, and the header after the blank line lies outside it.
+        {"forward cut before its blank line",
+         "Subject: Outer\n" + Mixed("cut10", {{"Content-Type: text/plain", "Outer.\n"}}, false) +
+             "--cut10\nContent-Type: message/rfc822\nFrom: inner@y\n--cut10--\n\nSubject: outside\nmore\n",
+         "text/plain: Outer.\n\r\n\r\nDate: \r\nFrom: \r\nTo: \r\ncc: \r\nSubject: \r\n\r\n | text 0 html - "
+         "listed subject Outer"},
+        // A part header on the last line holding the part's own boundary: the part ends on that
+        // line, its level is not walked (its boundary stays registered), and that part ends the walk.
+        {"part ending where it began, top level",
+         "Content-Type: multipart/mixed; boundary=\"cut8-top\"\n\n"
+         "Content-Type: multipart/mixed; boundary=\"cut8-top-stalled\"\n",
+         "multipart/mixed {cut8-top-stalled}:  | text - html - listed", "+cut8-top-stalled"},
+        // The header line closes the part before it, then is a part of its own.
+        {"part ending where it began, nested",
+         Mixed("cut8n-top", {{"Content-Type: multipart/alternative; boundary=\"cut8n-alt\"", ""}}, false) +
+             "--cut8n-alt\nContent-Type: multipart/related; boundary=\"cut8n-alt-rel\"\n",
+         "multipart/related {cut8n-alt-rel}:  | multipart/related {cut8n-alt-rel}:  | multipart/alternative "
+         "{cut8n-alt}:  | text - html - listed",
+         "+cut8n-alt-rel -cut8n-alt"},
+        // A container whose boundary never comes ends at the first line the registry knows, here
+        // one inside the stalled boundary above.
+        {"later message",
+         Mixed("cut8-later", {{"Content-Type: multipart/alternative; boundary=\"cut8-never\"",
+                               "preamble\ntop-stalled\nrest\n"}}),
+         "multipart/alternative {cut8-never}: preamble\n | text - html - listed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Parsed m("Subject: Outer\n" + c.text);
-        EXPECT_EQ(m.Bodies(), c.bodies);
-        EXPECT_EQ(m.Attachments(), c.attachments);
-        EXPECT_EQ(m.parser.HeaderFields().subject, "Outer");
+        EXPECT_EQ(Summary(c.text), c.summary);
+        std::istringstream registry(c.registry);
+        for (std::string b; registry >> b;) EXPECT_EQ(Registered(b.substr(1)), b[0] == '+') << b;
     }
+}
+
+// A duplicate is left out only when the first copy is disposed exactly "attachment". Long bodies of
+// one length with the same ends differ only in the middle: both stay, and a later copy of either
+// is still found.
+TEST(MimeParserTest, DuplicateAttachments) {
+    const std::string same = "Content-Type: image/png; name=\"a.png\"\nContent-Disposition: ";
+    const std::string ends(100, 'x');
+    const struct {
+        std::string text;
+        const char* listed;
+    } cases[] = {
+        {Mixed("==dup-exact==", {{same + "attachment; filename=\"a.png\"", "SAME\n"},
+                                 {same + "attachment; filename=\"a.png\"", "SAME\n"},
+                                 {Attached("image/png", "b.png"), "OTHER\n"}}),
+         "listed a.png b.png"},
+        {Mixed("==dup-case==", {{same + "Attachment; filename=\"a.png\"", "SAME\n"},
+                                {same + "attachment; filename=\"a.png\"", "SAME\n"},
+                                {Attached("image/png", "b.png"), "OTHER\n"}}),
+         "listed a.png a.png b.png"},
+        {Mixed("==dup-long==", {{Attached("image/png", "1.png"), ends + "1" + ends + "\n"},
+                                {Attached("image/png", "2.png"), ends + "2" + ends + "\n"},
+                                {Attached("image/png", "3.png"), ends + "2" + ends + "\n"},
+                                {Attached("image/png", "4.png"), ends + "1" + ends + "\n"}}),
+         "listed 1.png 2.png"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Summary(c.text, true), c.listed) << c.text;
+}
+
+// Nesting past the limit is not walked; containers whose boundaries never come move the searches
+// to the index, with the result the scans give.
+TEST(MimeParserTest, HostileNestingAndUnendedContainers) {
+    const auto name = [](int i) { return "deep-" + std::to_string(i) + "-x"; };
+    std::string text = "Content-Type: multipart/mixed; boundary=\"" + name(0) + "\"\n\n";
+    for (int i = 0; i < 3 * kMaxMimeNesting; ++i)
+        text += "--" + name(i) + "\nContent-Type: multipart/mixed; boundary=\"" + name(i + 1) + "\"\n\n";
+    const std::string deep =
+        Summary(text + "--" + name(3 * kMaxMimeNesting) + "\nContent-Type: text/plain\n\nleaf\n");
+    EXPECT_EQ(std::count(deep.begin(), deep.end(), '|'), kMaxMimeNesting + 1) << "parts listed";
+
+    std::vector<std::pair<std::string, std::string>> parts;
+    std::string expected;
+    for (int i = 1000; i < 1300; ++i) {
+        const std::string boundary = "never-" + std::to_string(i);
+        parts.push_back({"Content-Type: multipart/alternative; boundary=\"" + boundary + "\"", ""});
+        expected += "multipart/alternative {" + boundary + "}: " + (i < 1299 ? " | " : "");
+    }
+    parts.push_back({"Content-Type: text/plain", "closing text\nnever-1299 quoted\nafter\n"});
+    // The last container's boundary turns up inside the text part: the container runs up to
+    // that line and swallows the text part, so only the 300 containers are listed.
+    EXPECT_EQ(Summary(Mixed("==gram-top==", parts)),
+              expected + "--==gram-top==\nContent-Type: text/plain\n\nclosing text\n | text - html - listed");
+    EXPECT_FALSE(Registered("never-1000")) << "a level whose boundary never comes leaves too";
 }
 
 // The end of a forwarded message when no enclosing boundary follows it.
 TEST(LineSearchTest, LastBoundaryLine) {
-    const LineArray lines = LinesOf(Crlf("Subject: x\n\n--SEP\nbody\n\n--sep--\nsepz\nend\n"));
+    LineArray lines;
+    lines.AppendLines(std::string_view(Crlf("Subject: x\n\n--SEP\nbody\n\n--sep--\nsepz\nend\n")));
     MimeParser p;
     ASSERT_TRUE(p.Parse(0, 7, lines, true));  // sets the range end to 7
     EXPECT_EQ(p.FindLastBoundaryLine(0, "sep"), 6);
@@ -257,83 +320,6 @@ TEST(LineGramIndexTest, AgreesWithAScanOnRandomLines) {
                 << needle << " from " << from << " gram " << gram;
         }
     }
-}
-
-// Containers whose boundaries never come: the searches move to the index and the result is
-// what the scans give.
-TEST(LineGramIndexTest, ParserResultsUnchangedOnceTheIndexTakesOver) {
-    std::vector<std::pair<std::string, std::string>> parts;
-    for (int i = 0; i < 300; ++i)
-        parts.push_back(
-            {"Content-Type: multipart/alternative; boundary=\"never-" + std::to_string(1000 + i) + "\"", ""});
-    parts.push_back({"Content-Type: text/plain", "closing text\nnever-1299 quoted\nafter\n"});
-    const Parsed m(Mixed("==gram-top==", parts));
-    // The last container's boundary turns up inside the text part: the container runs up to
-    // that line and swallows the text part, so only the 300 containers are listed.
-    ASSERT_EQ(m.parts.size(), 300u);
-    EXPECT_EQ(m.parts.front()->boundary, "never-1000");
-    EXPECT_EQ(m.parts.front()->body, "");
-    EXPECT_EQ(m.parts.back()->boundary, "never-1299");
-    EXPECT_EQ(m.parts.back()->body, "--==gram-top==\nContent-Type: text/plain\n\nclosing text\n");
-    EXPECT_FALSE(Registered("never-1000")) << "a level whose boundary never comes leaves too";
-}
-
-// A part header on the last line holding the part's own boundary: the part ends on that line, its
-// level is not walked (its boundary stays registered), and the part starting there ends the walk.
-TEST(CutShortInputTest, PartEndingWhereItBeganEndsTheWalk) {
-    const struct {
-        const char* name;
-        std::string text;
-        Names types;
-        const char* stillRegistered;
-        const char* gone;
-    } cases[] = {
-        {"top level, three lines",
-         "Content-Type: multipart/mixed; boundary=\"cut8-top\"\n\n"
-         "Content-Type: multipart/mixed; boundary=\"cut8-top-stalled\"\n",
-         {"multipart/mixed"}, "cut8-top-stalled", nullptr},
-        // The header line closes the part before it, then is a part of its own.
-        {"nested level",
-         Mixed("cut8n-top", {{"Content-Type: multipart/alternative; boundary=\"cut8n-alt\"", ""}}, false) +
-             "--cut8n-alt\nContent-Type: multipart/related; boundary=\"cut8n-alt-rel\"\n",
-         {"multipart/related", "multipart/related", "multipart/alternative"}, "cut8n-alt-rel", "cut8n-alt"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Parsed m(c.text);
-        Names types;
-        for (const MimePart* part : m.parts) types.push_back(part->contentType.str());
-        EXPECT_EQ(types, c.types);
-        EXPECT_EQ(m.Bodies(), Names(c.types.size(), ""));
-        EXPECT_TRUE(Registered(c.stillRegistered));
-        if (c.gone) {
-            EXPECT_FALSE(Registered(c.gone)) << "the walk that ended leaves";
-        }
-    }
-    // A later message of the session: its container's boundary never comes, so the container
-    // ends at the first line the registry knows, here one inside the stalled boundary.
-    Parsed later(Mixed("cut8-later", {{"Content-Type: multipart/alternative; boundary=\"cut8-never\"",
-                                       "preamble\ntop-stalled\nrest\n"}}));
-    EXPECT_EQ(later.Bodies(), Names{"preamble\n"});
-}
-
-TEST(CutShortInputTest, ForwardedHeaderReadStaysInItsRange) {
-    // The enclosing boundary closes the forwarded part before its blank line: the embedded
-    // message's range is empty, and the header after the blank line lies outside it.
-    Parsed m("Subject: Outer\n" + Mixed("cut10", {{"Content-Type: text/plain", "Outer.\n"}}, false) +
-             "--cut10\nContent-Type: message/rfc822\nFrom: inner@y\n--cut10--\n\nSubject: outside\nmore\n");
-    EXPECT_EQ(m.Bodies(),
-              Names{"Outer.\n\r\n\r\nDate: \r\nFrom: \r\nTo: \r\ncc: \r\nSubject: \r\n\r\n"});
-    EXPECT_EQ(m.parser.HeaderFields().subject, "Outer");
-
-    // The same at the header reader itself: a range starting past its end reads nothing.
-    const LineArray lines = LinesOf("Subject: outside\r\nTo: t@x\r\n");
-    MimeHeaderBlock block;
-    int position = 1;
-    ParseHeaders(position, lines, 0, block);
-    EXPECT_EQ(block.subject, "");
-    EXPECT_EQ(block.to, "");
-    EXPECT_EQ(position, 1);
 }
 
 }  // namespace

@@ -21,49 +21,45 @@ TEST(FilesTest, TempDirectoryEndsWithASeparator) {
     saved ? setenv("TMPDIR", previous.c_str(), 1) : unsetenv("TMPDIR");
 }
 
-TEST(FilesTest, WriteExistsReadRemove) {
+// The attachment rules (writable, not empty) apply to ReadWholeFile only; the plain reader takes
+// any regular file. A new file replaces an old one whole; a link planted at the name is refused.
+TEST(FilesTest, WriteReadRemoveAndOpenRules) {
     TempDir dir;
-    const std::string path = dir.path + "/a(1).bin";
+    const std::string path = dir.File("a(1).bin"), bytes("first\0second", 12);
     EXPECT_FALSE(files::Exists(path.c_str()));
-    const std::string bytes("first\0second", 12);
     ASSERT_TRUE(files::WriteNew(path.c_str(), bytes.data(), bytes.size()));
     EXPECT_TRUE(files::Exists(path.c_str()));
+    const struct {
+        std::string path;
+        bool whole, plain;
+        std::string content;
+    } cases[] = {
+        {path, true, true, bytes},
+        {dir.Write("ro.txt", "data", 0444), false, true, "data"},
+        {dir.Write("empty.txt", ""), false, true, ""},
+        {dir.path, false, false, ""},
+        {dir.File("missing"), false, false, ""},
+    };
+    for (const auto& c : cases) {
+        std::string out = "stale";
+        EXPECT_EQ(files::ReadWholeFile(c.path.c_str(), out), c.whole) << c.path;
+        EXPECT_EQ(out, c.whole ? c.content : "") << c.path;
+        out = "stale";
+        EXPECT_EQ(files::ReadPlainFile(c.path.c_str(), out), c.plain) << c.path;
+        EXPECT_EQ(out, c.content) << c.path;
+    }
     std::string read;
-    ASSERT_TRUE(files::ReadWholeFile(path.c_str(), read));
-    EXPECT_EQ(read, bytes);
-
-    // Created anew: a shorter second write leaves nothing of the first.
     ASSERT_TRUE(files::WriteNew(path.c_str(), "xy", 2));
     ASSERT_TRUE(files::ReadPlainFile(path.c_str(), read));
     EXPECT_EQ(read, "xy");
-
     EXPECT_TRUE(files::Remove(path.c_str()));
     EXPECT_FALSE(files::Exists(path.c_str()));
     EXPECT_FALSE(files::Remove(path.c_str()));
-    EXPECT_FALSE(files::WriteNew((dir.path + "/no/such/dir").c_str(), "x", 1));
-    // A link planted at the name is refused, and its target is never created.
-    const std::string link = dir.path + "/planted", target = dir.path + "/elsewhere";
-    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
-    EXPECT_FALSE(files::WriteNew(link.c_str(), "x", 1));
-    EXPECT_FALSE(files::Exists(target.c_str()));
+    EXPECT_FALSE(files::WriteNew(dir.File("no/such/dir").c_str(), "x", 1));
+    ASSERT_EQ(::symlink(dir.File("elsewhere").c_str(), dir.File("planted").c_str()), 0);
+    EXPECT_FALSE(files::WriteNew(dir.File("planted").c_str(), "x", 1));
+    EXPECT_FALSE(files::Exists(dir.File("elsewhere").c_str())) << "the link's target is never created";
     EXPECT_FALSE(files::Exists(nullptr));
-}
-
-// The attachment rules apply to ReadWholeFile only; the plain reader takes any regular file.
-TEST(FilesTest, OpenRulesOfTheWholeFileReader) {
-    TempDir dir;
-    const std::string readOnly = dir.Write("ro.txt", "data", 0444);
-    const std::string empty = dir.Write("empty.txt", "");
-    std::string out = "stale";
-    EXPECT_FALSE(files::ReadWholeFile(readOnly.c_str(), out));
-    EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(files::ReadWholeFile(empty.c_str(), out));
-    EXPECT_TRUE(files::ReadPlainFile(readOnly.c_str(), out));
-    EXPECT_EQ(out, "data");
-    EXPECT_TRUE(files::ReadPlainFile(empty.c_str(), out));
-    EXPECT_EQ(out, "");
-    EXPECT_FALSE(files::ReadPlainFile(dir.path.c_str(), out));
-    EXPECT_FALSE(files::ReadPlainFile((dir.path + "/missing").c_str(), out));
 }
 
 }  // namespace
