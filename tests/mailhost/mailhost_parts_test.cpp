@@ -1,53 +1,44 @@
 // mailhost's pieces that need no server: what it hands the module and what it shows people.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-#include <tuple>
-#include <vector>
+#include <utility>
 
 #include "json.h"
 #include "records.h"
 #include "results.h"
 #include "text.h"
 
+using Pairs = std::pair<std::string, std::string>[];
+
 TEST(MailhostText, ModuleTextsBecomeUtf8AndUtf8BecomesTheModulesCodePage) {
-    const std::vector<std::tuple<std::string, std::string>> fromHost = {
-        {"Gr\xFC\xDF"
-         "e",
-         "Grüße"},                        // Windows-1252 header text
-        {"\x80 5 \x93q\x94", "€ 5 “q”"},  // the 0x80-0x9F range
-        {"caf\xC3\xA9", "café"},          // a body already in UTF-8 stays
-        {"", ""},
-    };
-    for (const auto& [host, utf8] : fromHost) EXPECT_EQ(Utf8FromHost(host.c_str()), utf8);
+    for (const auto& [host, utf8] : Pairs{{"Gr\374\337e", "Grüße"},         // Windows-1252 header text
+                                          {"\x80 5 \x93q\x94", "€ 5 “q”"},  // the 0x80-0x9F range
+                                          {"caf\xC3\xA9", "café"},          // a body already in UTF-8 stays
+                                          {"", ""}})
+        EXPECT_EQ(Utf8FromHost(host.c_str()), utf8);
     EXPECT_EQ(Utf8FromHost(nullptr), "");
-    const std::vector<std::tuple<std::string, std::string>> toHost = {
-        {"Grüße",
-         "Gr\xFC\xDF"
-         "e"},
-        {"€ “q”", "\x80 \x93q\x94"},
-        {"日本", "??"},            // not in the code page
-        {"\xFF\xFE", "\xFF\xFE"},  // not UTF-8: passed on
-    };
-    for (const auto& [utf8, host] : toHost) EXPECT_EQ(HostFromUtf8(utf8), host) << utf8;
+    for (const auto& [utf8, host] : Pairs{{"Grüße", "Gr\374\337e"},
+                                          {"€ “q”", "\x80 \x93q\x94"},
+                                          {"日本", "??"},             // not in the code page
+                                          {"\xFF\xFE", "\xFF\xFE"}})  // not UTF-8: passed on
+        EXPECT_EQ(HostFromUtf8(utf8), host) << utf8;
 }
 
 TEST(MailhostText, DisplayHelpers) {
     EXPECT_EQ(DisplayWidth("Grüße"), 5u);
     EXPECT_EQ(Clip("Grüße aus", 5), "Grüß\xE2\x80\xA6");
     EXPECT_EQ(Clip("Grüße", 5), "Grüße");
-    const std::vector<std::tuple<std::string, std::string>> senders = {
-        {"\"Bob Example\" <bob@example.test>", "Bob Example"},
-        {"<bob@example.test>", "bob@example.test"},
-        {"bob@example.test", "bob@example.test"},
-    };
-    for (const auto& [from, name] : senders) EXPECT_EQ(SenderName(from), name);
-    const std::vector<std::tuple<uint64_t, std::string>> sizes = {
-        {0, "0 B"}, {1023, "1023 B"}, {1536, "1.5 KB"}, {3u << 20, "3.0 MB"}};
-    for (const auto& [bytes, text] : sizes) EXPECT_EQ(FormatSize(bytes), text);
-    for (const auto& [name, safe] : std::vector<std::tuple<std::string, std::string>>{
-             {"a/b\\c:d", "a_b_c_d"}, {"..", "_"}, {"", "_"}, {"tab\there", "tab_here"}})
+    for (const auto& [from, name] : Pairs{{"\"Bob Example\" <bob@example.test>", "Bob Example"},
+                                          {"<bob@example.test>", "bob@example.test"},
+                                          {"bob@example.test", "bob@example.test"}})
+        EXPECT_EQ(SenderName(from), name);
+    using Sizes = std::pair<uint64_t, const char*>[];
+    for (const auto& [bytes, text] :
+         Sizes{{0, "0 B"}, {1023, "1023 B"}, {1536, "1.5 KB"}, {3u << 20, "3.0 MB"}})
+        EXPECT_EQ(FormatSize(bytes), text);
+    for (const auto& [name, safe] :
+         Pairs{{"a/b\\c:d", "a_b_c_d"}, {"..", "_"}, {"", "_"}, {"tab\there", "tab_here"}})
         EXPECT_EQ(SafeFileName(name), safe);
     EXPECT_EQ(IsoUtcText(1796397600), "2026-12-04T15:20:00Z");
 }
@@ -64,11 +55,7 @@ TEST(MailhostJson, NestedValuesIndentedAndStringsEscaped) {
 
 // The block a host builds: the 112-byte head, then the id and the texts in head order.
 TEST(MailhostRecords, HostMessageLayout) {
-    HostMessage::Texts texts;
-    texts.from = "a";
-    texts.subject = "s";
-    texts.attachments = "/x,/y";
-    const HostMessage message(7, texts);
+    const HostMessage message(7, {.from = "a", .subject = "s", .attachments = "/x,/y"});
     const MailMsg& r = *message.get();
     const auto* base = reinterpret_cast<const char*>(&r);
     EXPECT_EQ(r.marker, 1u);
@@ -95,7 +82,7 @@ TEST(MailhostRecords, HostMessageLayout) {
 }
 
 TEST(MailhostResults, OneCodeMeansWhatItsExportSays) {
-    const std::vector<std::tuple<const char*, int32_t, const char*>> rows = {
+    const std::tuple<const char*, int32_t, const char*> rows[] = {
         {"IMAP4AddFolder", 0, "0 (done)"},
         {"GetMsgIds", -1, "-1 (not logged on)"},
         {"IMAP4AddFolder", 16, "16 (the server refused CREATE or RENAME"},

@@ -3,74 +3,47 @@
 // every byte the module sends are checked together.
 #pragma once
 
-#include <cstdlib>
-#include <ctime>
-#include <string>
-
 #include "../support/test_kit.h"
 #include "conversation.h"
 #include "host_string.h"
 #include "plugin/mail_plugin_app.h"
 
+// A logon as a host hands it over, on loopback: a port of -1 leaves that protocol out.
+inline const HostString kHost{"127.0.0.1"}, kUser{"bob"}, kPassword{"secret"};
+inline LogonParameters ScriptedLogon(int32_t imapPort, int32_t smtpPort = -1) {
+    return {.imapServer = kHost.c_str(),
+            .smtpServer = kHost.c_str(),
+            .imapPort = imapPort,
+            .smtpPort = smtpPort,
+            .userName = kUser.c_str(),
+            .password = kPassword.c_str(),
+            .attachments = 1,
+            .useImap = imapPort != -1,
+            .useSmtp = smtpPort != -1};
+}
+
+// Greeting, LOGIN and LIST (INBOX and Work) as the logon sends them.
+inline constexpr const char* kLogon = R"(< * OK ready.
+    AEG1 LOGIN "bob" "secret" => AEG1 OK Logged in
+    AEG2 LIST "" "%" => * LIST (\HasNoChildren) "/" Work | * LIST (\HasNoChildren) "/" INBOX | AEG2 OK Done.
+)";
+
 class AppScript : public scripted::Conversation {
 protected:
-    AppScript() {
-        setenv("TZ", "UTC0", 1);
-        tzset();
-    }
     void TearDown() override {
         Conversation::TearDown();
         app.Uninitialize();
     }
-    // One command with the next tag; `untagged` comes before the tagged status line.
-    void Cmd(const std::string& command, const std::string& untagged = "",
-             const std::string& status = "OK Done.") {
-        const std::string tag = "AEG" + std::to_string(++m_tag);
-        server.Exchange(tag + " " + command + "\r\n", untagged + tag + " " + status + "\r\n");
-    }
-    // Greeting, LOGIN and LIST (INBOX and Work) as the logon sends them.
-    void ScriptLogon() {
-        server.Send("* OK ready.\r\n");
-        Cmd("LOGIN \"bob\" \"secret\"", "", "OK Logged in");
-        Cmd("LIST \"\" \"%\"",
-            "* LIST (\\HasNoChildren) \"/\" Work\r\n* LIST (\\HasNoChildren) \"/\" INBOX\r\n");
-    }
-    LogonParameters Params() const {
-        const char* e = empty.c_str();
-        return LogonParameters{host.c_str(),
-                               e,
-                               static_cast<int32_t>(server.Port()),
-                               -1,
-                               0,
-                               e,
-                               -1,
-                               user.c_str(),
-                               password.c_str(),
-                               e,
-                               e,
-                               /*attachments=*/1,
-                               0,
-                               0,
-                               0,
-                               /*useImap=*/1,
-                               0,
-                               0,
-                               0,
-                               0,
-                               e,
-                               e,
-                               e,
-                               e};
-    }
-    // Starts the server and logs on through the application: its status code.
-    int32_t LogOn(uint32_t flags = 2) {
+    // Plays the logon and then `transcript`; the application's Logon status.
+    int32_t LogOn(const std::string& transcript, uint32_t flags = 2) {
+        Script(kLogon);
+        Script(transcript);
         server.Start();
-        const LogonParameters params = Params();
+        const LogonParameters params = ScriptedLogon(server.Port());
         return app.Logon(&params, flags);
     }
 
+    ZoneGuard zone{"UTC0"};
     TempDir temp{true};
     MailPlugInApp app;
-    HostString empty{""}, host{"127.0.0.1"}, user{"bob"}, password{"secret"};
-    int m_tag = 0;
 };

@@ -13,14 +13,14 @@
 // Offsets not already pinned by the static checks where the records are read.
 TEST(HostRecordLayout, Offsets) {
     const std::pair<size_t, size_t> logon[] = {
-        {offsetof(LogonParameters, imapServer), 0},    {offsetof(LogonParameters, smtpServer), 4},
-        {offsetof(LogonParameters, smtpPort), 12},     {offsetof(LogonParameters, extraNumber1), 16},
-        {offsetof(LogonParameters, extraText1), 20},   {offsetof(LogonParameters, extraNumber2), 24},
-        {offsetof(LogonParameters, password), 32},     {offsetof(LogonParameters, sentFolder), 36},
-        {offsetof(LogonParameters, displayName), 40},  {offsetof(LogonParameters, preferHtml), 48},
-        {offsetof(LogonParameters, unreadOnly), 52},   {offsetof(LogonParameters, daysBack), 56},
-        {offsetof(LogonParameters, useSmtp), 64},      {offsetof(LogonParameters, extraNumber4), 68},
-        {offsetof(LogonParameters, smtpAuth), 76},     {offsetof(LogonParameters, smtpPassword), 84},
+        {offsetof(LogonParameters, imapServer), 0},   {offsetof(LogonParameters, smtpServer), 4},
+        {offsetof(LogonParameters, smtpPort), 12},    {offsetof(LogonParameters, extraNumber1), 16},
+        {offsetof(LogonParameters, extraText1), 20},  {offsetof(LogonParameters, extraNumber2), 24},
+        {offsetof(LogonParameters, password), 32},    {offsetof(LogonParameters, sentFolder), 36},
+        {offsetof(LogonParameters, displayName), 40}, {offsetof(LogonParameters, preferHtml), 48},
+        {offsetof(LogonParameters, unreadOnly), 52},  {offsetof(LogonParameters, daysBack), 56},
+        {offsetof(LogonParameters, useSmtp), 64},     {offsetof(LogonParameters, extraNumber4), 68},
+        {offsetof(LogonParameters, smtpAuth), 76},    {offsetof(LogonParameters, smtpPassword), 84},
     };
     for (const auto& [actual, expected] : logon) EXPECT_EQ(actual, expected);
     EXPECT_EQ(offsetof(MessageIdRef, data), 4u);
@@ -31,14 +31,12 @@ TEST(HostRecordLayout, Offsets) {
 }
 
 TEST(HostStrings, CopiedByTheirHeaderLength) {
-    HostString server("mail.example.test"), user("al ice"), empty("");
-    LogonParameters params{};
-    params.imapServer = server.c_str();
-    params.userName = user.c_str();
-    params.password = empty.c_str();
-    params.imapPort = 1143;
-    params.daysBack = -3;
-    const LogonSettings s = LogonSettings::FromHost(params);
+    const HostString server("mail.example.test"), user("al ice"), empty("");
+    const LogonSettings s = LogonSettings::FromHost({.imapServer = server.c_str(),
+                                                     .imapPort = 1143,
+                                                     .userName = user.c_str(),
+                                                     .password = empty.c_str(),
+                                                     .daysBack = -3});
     EXPECT_EQ(s.imapServer, "mail.example.test");
     EXPECT_EQ(s.userName, "al ice");
     EXPECT_TRUE(s.password.IsEmpty());
@@ -77,7 +75,13 @@ TEST(FolderListForHost, NamesKindsAndLimits) {
     fortyNineAndInbox.emplace_back("Inbox", 0);
     const std::pair<std::vector<std::string>, Listing> cases[] = {
         {{"INBOX", "Drafts", "Sent Items", "Trash", "SENT", "outbox", "Inboxes"},
-         {{"INBOX", 0}, {"Drafts", 2}, {"Sent Items", -1}, {"Trash", 4}, {"SENT", 3}, {"outbox", 1}, {"Inboxes", -1}}},
+         {{"INBOX", 0},
+          {"Drafts", 2},
+          {"Sent Items", -1},
+          {"Trash", 4},
+          {"SENT", 3},
+          {"outbox", 1},
+          {"Inboxes", -1}}},
         {{"ExactlyFifteen!", "SixteenCharacter", "Inbox"}, {{"ExactlyFifteen!", -1}, {"Inbox", 0}}},
         {longThenFifty, fortyNineAndInbox},
         {{"Work", "Home"}, {{"Work", -1}, {"Home", -1}, {"Inbox", 0}}},
@@ -85,7 +89,8 @@ TEST(FolderListForHost, NamesKindsAndLimits) {
         {{}, {}},
     };
     for (const auto& [names, expected] : cases) {
-        SCOPED_TRACE(names.empty() ? "no names" : names.front() + " and " + std::to_string(names.size() - 1) + " more");
+        SCOPED_TRACE(names.empty() ? "no names"
+                                   : names.front() + " and " + std::to_string(names.size() - 1) + " more");
         FolderList list(names);
         EXPECT_EQ(list.result, 0);
         ASSERT_EQ(list.count, expected.size());

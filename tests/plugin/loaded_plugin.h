@@ -27,6 +27,11 @@ struct LoadedPlugin {
         if (!symbol) ADD_FAILURE() << "missing export " << name;
         return reinterpret_cast<Fn*>(symbol);
     }
+    // An export called with the types of its arguments.
+    template <typename R = int32_t, typename... A>
+    R Call(const char* name, A... args) const {
+        return Get<R(A...)>(name)(args...);
+    }
 
     void* handle = nullptr;
 };
