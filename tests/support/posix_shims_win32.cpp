@@ -16,28 +16,20 @@ int Put(const char* name, const char* value) {
     ::SetEnvironmentVariableA(name, value);
     return 0;
 }
+// TMP as the program found it: what clearing TMPDIR goes back to.
+const std::string& StartingTmp() {
+    static const std::string tmp = std::getenv("TMP") ? std::getenv("TMP") : "";
+    return tmp;
+}
 }  // namespace
-
-const std::string& StartingTmp();
 
 extern "C" int setenv(const char* name, const char* value, int overwrite) {
     StartingTmp();
     if (!overwrite && std::getenv(name)) return 0;
-    if (std::strcmp(name, "TMPDIR") == 0) {
-        std::string dir = value ? value : "";
-        if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '\\';
-        Put("TMP", dir.c_str());
-    }
+    std::string dir = value ? value : "";
+    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '\\';
+    if (std::strcmp(name, "TMPDIR") == 0) Put("TMP", dir.c_str());
     return Put(name, value);
-}
-
-// TMP as the program found it: what clearing TMPDIR goes back to.
-const std::string& StartingTmp() {
-    static const std::string tmp = [] {
-        const char* value = std::getenv("TMP");
-        return std::string(value ? value : "");
-    }();
-    return tmp;
 }
 
 extern "C" int unsetenv(const char* name) {
@@ -46,14 +38,10 @@ extern "C" int unsetenv(const char* name) {
 }
 
 extern "C" char* mkdtemp(char* pattern) {
-    const size_t length = std::strlen(pattern);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string copy(pattern, length);
+        std::string copy(pattern);
         if (_mktemp_s(copy.data(), copy.size() + 1) != 0) return nullptr;
-        if (_mkdir(copy.c_str()) == 0) {
-            std::memcpy(pattern, copy.data(), length);
-            return pattern;
-        }
+        if (_mkdir(copy.c_str()) == 0) return std::strcpy(pattern, copy.c_str());
     }
     return nullptr;
 }

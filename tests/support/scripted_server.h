@@ -10,7 +10,8 @@
 //
 // The first connection is accepted when the script starts; Accept() closes it and waits for the
 // next. Expect() reads exactly as many bytes as it names; a mismatch or a time-out ends the script
-// with a failure text, but every byte the client sends is recorded until Finish().
+// with a failure text, but every byte the client sends is recorded until Finish(). The sockets are
+// BSD sockets or Winsock, so that the same scripts play inside the Windows test programs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,7 +20,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,10 +52,7 @@ public:
     Server& ExpectClose();  // reads (and records) until the client closes its end
     Server& Accept();
     // How long an Expect() or ExpectClose() waits (default 10 s).
-    Server& ExpectTimeout(Ms wait) {
-        m_expectTimeout = wait;
-        return *this;
-    }
+    Server& ExpectTimeout(Ms wait) { return m_expectTimeout = wait, *this; }
 
     void Start();
     // Waits for the script's end (at most `wait`), then stops, closes the connection and reports.
@@ -70,7 +67,6 @@ private:
     std::string AcceptNext();
     int Pull(size_t max, std::string* got = nullptr, int waitMs = 20);
     void CloseConnection(bool reset);
-    void Fail(const std::string& text);
     void Run();
 
     uint16_t m_port = 0;  // before m_listener: the constructor sets both
@@ -81,16 +77,11 @@ private:
     std::string m_expected;
     std::thread m_thread;
     std::atomic<bool> m_stop{false}, m_played{false};
-    std::mutex m_mutex;  // guards m_failure, which Finish() may set while the script runs
-    std::string m_failure, m_received;
+    std::string m_failure, m_received;  // written by the script's thread until it is joined
     int m_connections = 0;
 };
 
 // Bytes made readable in failure texts: CR, LF and other control bytes escaped.
 std::string Printable(const std::string& bytes);
-
-// For EXPECT_TRUE: every step was played as written and the client sent exactly `expected`
-// (shown escaped when it did not).
-::testing::AssertionResult PlayedExactly(const Outcome& outcome, const std::string& expected);
 
 }  // namespace scripted

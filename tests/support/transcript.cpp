@@ -7,9 +7,9 @@ namespace scripted {
 namespace {
 
 std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
+    const size_t first = text.find_first_not_of(" \t");
+    return first == text.npos ? std::string_view()
+                              : text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 // " | " separates the lines of a reply; each ends with CR LF unless the reply ends in '$'.

@@ -5,31 +5,31 @@
 #   check_dll.sh DLL "Name1;Name2;..."
 set -u
 dll=$1
-names=$2
 objdump=i686-w64-mingw32-objdump
 fail=0
 bad() { echo "FAIL: $*"; fail=1; }
+has() { echo "$dump" | grep -Eq "$1" || bad "$2"; }
 
 dump=$($objdump -p "$dll") || { echo "FAIL: cannot read $dll"; exit 1; }
-
 $objdump -f "$dll" | grep -q '^architecture: i386,' || bad "not an i386 module"
-echo "$dump" | grep -q 'file format pei-i386' || bad "not a PE image for i386"
-echo "$dump" | grep -Eq '^Magic[[:space:]]+010b' || bad "not PE32 (optional header magic 010b)"
+has 'file format pei-i386' "not a PE image for i386"
+has '^Magic[[:space:]]+010b' "not PE32 (optional header magic 010b)"
 echo "$dump" | sed -n '/^Characteristics/,/^$/p' | grep -q 'DLL' || bad "not marked as a DLL"
-
 # Every exported function has a name: as many address-table entries as names, 27 of each.
-echo "$dump" | grep -Eq '^[[:space:]]+Export Address Table[[:space:]]+0000001b$' || bad "not 27 address-table entries"
-echo "$dump" | grep -Eq '^[[:space:]]+\[Name Pointer/Ordinal\] Table[[:space:]]+0000001b$' || bad "not 27 names"
+has '^[[:space:]]+Export Address Table[[:space:]]+0000001b$' "not 27 address-table entries"
+has '^[[:space:]]+\[Name Pointer/Ordinal\] Table[[:space:]]+0000001b$' "not 27 names"
+
 # Name table rows "[ i] Name", i being the ordinal less the base.
 base=$(echo "$dump" | sed -n 's/^Ordinal Base[[:space:]]*//p')
 exports=$(echo "$dump" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^[[:space:]]+\[' |
     sed -E 's/^[[:space:]]*\[ *([0-9]+)\] ([A-Za-z0-9_@]+)$/\1 \2/' | awk -v base="$base" '{ print $1 + base, $2 }')
-expected=$(echo "$names" | tr ';' '\n' | awk '{ print NR, $0 }')
-if [ "$exports" != "$expected" ]; then
-    bad "exports differ from the 27 names with ordinals 1..27"
-    echo "--- expected"; echo "$expected"; echo "--- found"; echo "$exports"
-fi
+expected=$(echo "$2" | tr ';' '\n' | awk '{ print NR, $0 }')
 [ "$(echo "$expected" | wc -l)" -eq 27 ] || bad "the export list does not hold 27 names"
+[ "$exports" = "$expected" ] || bad "exports differ from the 27 names with ordinals 1..27
+--- expected
+$expected
+--- found
+$exports"
 
 # Imports: system libraries only.
 imports=$(echo "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort -u)
@@ -41,22 +41,15 @@ for lib in $imports; do
 done
 echo "$imports" | grep -q KERNEL32.DLL || bad "no KERNEL32 import (import table unreadable?)"
 
-# Resources: the string table texts (UTF-16 in the resource section) and the version.
-utf16() { printf '%s' "$1" | iconv -f ASCII -t UTF-16LE | od -An -tx1 | tr -d ' \n'; }
+# Resources: the string table texts (UTF-16 in the resource section) and VS_FIXEDFILEINFO: signature
+# FEEF04BD, then file and product version 2.0.7.0 (MS 0x00020000, LS 0x00070000).
 hex=$(od -An -tx1 -v "$dll" | tr -d ' \n')
 for text in "MsgPlugIns" "ImapPlugin" "Zoquerel" "OSTRAVO INFO -- %s" "Server logon failed for user '%s'" \
     "Ostravo (TM) IMAP Plug-in Mail Module" "ZQ_IMAPPlugIn" "2.0.7.0"; do
-    case "$hex" in
-    *"$(utf16 "$text")"*) ;;
-    *) bad "resources lack \"$text\"" ;;
-    esac
+    case "$hex" in *"$(printf '%s' "$text" | iconv -f ASCII -t UTF-16LE | od -An -tx1 | tr -d ' \n')"*) ;;
+    *) bad "resources lack \"$text\"" ;; esac
 done
-# VS_FIXEDFILEINFO: signature FEEF04BD, then file and product version 2.0.7.0 (MS 0x00020000, LS 0x00070000).
-fixed="bd04effe0000010000000200000007000000020000000700"
-case "$hex" in
-*"$fixed"*) ;;
-*) bad "version resource is not 2.0.7.0" ;;
-esac
+case "$hex" in *bd04effe0000010000000200000007000000020000000700*) ;; *) bad "version resource is not 2.0.7.0" ;; esac
 
 [ $fail -eq 0 ] && echo "ok: $dll"
 exit $fail

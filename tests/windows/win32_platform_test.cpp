@@ -1,7 +1,7 @@
-// The Win32 back end of the platform layer, run under wine: sockets (every result code loopback
-// can provoke), the open rules of attachment files, the temporary directory, the code page,
-// the registry's MIME database, the zone, the host libraries by name and by ordinal, the
-// resources with and without the language library, and record memory.
+// The Win32 back end of the platform layer, run under wine: the open rules of attachment files,
+// the temporary directory, the code page, the registry's MIME database, the zone, the host
+// libraries by name and by ordinal, the resources with and without the language library, and
+// record memory. The transport's own tests (tests/net) run under wine as well.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // RegDeleteTreeA, for the test's own registry keys
 #include <windows.h>
@@ -9,141 +9,55 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
 
 #include "host_journal.h"
 #include "mime/date_parse.h"
-#include "net/socket_connection.h"
-#include "net/transport_waits.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/global_memory.h"
 #include "platform/host_binding.h"
 #include "platform/resources.h"
 #include "platform/timezone.h"
-#include "scripted_server.h"
 #include "smtp/content_type_table.h"
-
-using namespace std::chrono_literals;
 
 namespace {
 
-struct ScopedWaits {
-    ScopedWaits() { testing_hooks::OverrideTransportWaits({1500ms, 300ms}); }
-    ~ScopedWaits() { testing_hooks::RestoreTransportWaits(); }
-};
-
-TEST(Win32Sockets, ConnectResultPerServer) {
-    uint16_t closedPort = 0;
-    {
-        scripted::Server probe;  // bound, then released: nothing listens there afterwards
-        closedPort = probe.Port();
-    }
-    const struct {
-        const char* server;
-        int port;
-        SocketResult result;
-        const char* error;
-    } cases[] = {
-        {"no-such-host.invalid", 25, SocketResult::BadServer,
-         "The supplied server 'no-such-host.invalid' is invalid"},
-        {"127.0.0.1", closedPort, SocketResult::ConnectFailed, "There is no connection for the socket"},
-    };
-    for (const auto& c : cases) {
-        SocketConnection socket(SocketSettings::For(c.server, c.port, 1500, 1500));
-        EXPECT_EQ(socket.Connect(), SocketResult::NotInitialized) << c.server;
-        ASSERT_EQ(socket.Startup(), SocketResult::Ok);
-        EXPECT_EQ(socket.Connect(), c.result) << c.server;
-        EXPECT_EQ(socket.LastError(), c.error);
-        EXPECT_FALSE(socket.IsConnected());
-    }
-}
-
-TEST(Win32Sockets, ReceiveAndSendOutcomes) {
-    ScopedWaits waits;
-    const struct {
-        const char* name;
-        std::function<void(scripted::Server&)> play;
-        SocketResult result;
-        std::string text;
-    } cases[] = {
-        {"peer closes before sending", [](auto& s) { s.Close(); }, SocketResult::NoData, ""},
-        {"silent peer", [](auto& s) { s.Delay(2500ms); }, SocketResult::NoData, ""},
-        {"peer close ends the response", [](auto& s) { s.Send("* BYE going away\r\n").Close(); },
-         SocketResult::Ok, "* BYE going away\r\n"},
-        {"tagged line after an untagged one",
-         [](auto& s) { s.Send("* 1 EXISTS\r\nAEG1 OK SELECT completed\r\n"); }, SocketResult::Ok,
-         "* 1 EXISTS\r\nAEG1 OK SELECT completed\r\n"},
-    };
-    for (const auto& c : cases) {
-        scripted::Server server;
-        c.play(server);
-        server.Start();
-        SocketConnection socket(SocketSettings::For("127.0.0.1", server.Port(), 1500, 1500));
-        ASSERT_EQ(socket.Startup(), SocketResult::Ok);
-        ASSERT_EQ(socket.Connect(), SocketResult::Ok) << c.name;
-        CString out;
-        EXPECT_EQ(socket.Receive(out, "AEG1"), c.result) << c.name;
-        EXPECT_EQ(std::string(out.c_str()), c.text) << c.name;
-        server.Finish(5s);
-    }
-    // A send into a connection the peer reset: reset or aborted, never a crash.
-    scripted::Server server;
-    server.Reset();
-    server.Start();
-    SocketConnection socket(SocketSettings::For("127.0.0.1", server.Port(), 1500, 1500));
-    ASSERT_EQ(socket.Startup(), SocketResult::Ok);
-    ASSERT_EQ(socket.Connect(), SocketResult::Ok);
-    server.Finish(5s);
-    SocketResult sent = SocketResult::Ok;
-    for (int i = 0; i < 50 && sent == SocketResult::Ok; ++i) sent = socket.Send("A1 NOOP\r\n"), Sleep(10);
-    EXPECT_TRUE(sent == SocketResult::ConnectionReset || sent == SocketResult::ConnectionAborted)
-        << static_cast<int>(sent);
-    EXPECT_EQ(socket.Send(""), SocketResult::BadParameter);
-}
-
-std::string TempFile(const char* name, const std::string& bytes) {
+// A path in the temporary directory, cleared first; the file is created with `bytes` unless none.
+std::string TempFile(const char* name, std::string_view bytes = {}) {
     const std::string path = std::string(files::TempDirectory().c_str()) + name;
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileA(path.c_str());
-    if (!bytes.empty() || std::string(name).find("empty") != std::string::npos)
-        EXPECT_TRUE(files::WriteNew(path.c_str(), bytes.data(), bytes.size())) << path;
+    EXPECT_TRUE(!bytes.data() || files::WriteNew(path.c_str(), bytes.data(), bytes.size())) << path;
     return path;
 }
 
-TEST(Win32Files, TemporaryDirectoryAndOpenRules) {
+// The temporary directory is the system's. A file is opened for reading only when it is
+// non-empty, writable and not open elsewhere. A new file never opens a name in use, stays ours
+// until something rewrites it, and is removed again when left unfinished.
+TEST(Win32Files, OpenRulesAndNewFiles) {
     char system[MAX_PATH + 1];
     ASSERT_GT(::GetTempPathA(sizeof system, system), 0u);
     EXPECT_EQ(std::string(files::TempDirectory().c_str()), system);
     EXPECT_EQ(system[std::strlen(system) - 1], '\\');
-
-    const std::string plain = TempFile("zq-plain.bin", std::string("ab\0cd", 5));
-    const std::string empty = TempFile("zq-empty.bin", "");
+    const std::string plain = TempFile("zq-plain.bin", std::string_view("ab\0cd", 5));
     const std::string readOnly = TempFile("zq-readonly.bin", "x");
     ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     const std::string held = TempFile("zq-held.bin", "held");
     HANDLE other = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    const struct {
-        std::string path;
-        bool open;
-        uint32_t size;
-    } cases[] = {
-        {plain, true, 5},
-        {empty, false, 0},
-        {readOnly, false, 0},
-        {held, false, 0},
-        {TempFile("zq-missing.bin", ""), false, 0},
-    };
-    for (const auto& c : cases) {
-        const files::ExclusiveFile file(c.path.c_str());
-        EXPECT_EQ(file.IsOpen(), c.open) << c.path;
-        EXPECT_EQ(file.Size(), c.size) << c.path;
+    const std::pair<std::string, uint32_t> sizes[] = {{plain, 5},
+                                                      {TempFile("zq-empty.bin", ""), 0},
+                                                      {readOnly, 0},
+                                                      {held, 0},
+                                                      {TempFile("zq-missing.bin"), 0}};
+    for (const auto& [path, size] : sizes) {
+        const files::ExclusiveFile file(path.c_str());
+        EXPECT_EQ(file.IsOpen(), size > 0) << path;
+        EXPECT_EQ(file.Size(), size) << path;
     }
     ::CloseHandle(other);
     {
@@ -152,17 +66,11 @@ TEST(Win32Files, TemporaryDirectoryAndOpenRules) {
         EXPECT_EQ(file.ReadAt(1, buffer, sizeof buffer), 4u);
         EXPECT_EQ(std::string(buffer, 4), std::string("b\0cd", 4));
     }
-    EXPECT_TRUE(files::Exists(plain.c_str()));
-    EXPECT_TRUE(files::Remove(plain.c_str()));
+    EXPECT_TRUE(files::Exists(plain.c_str()) && files::Remove(plain.c_str()));
     EXPECT_FALSE(files::Exists(plain.c_str()));
     EXPECT_FALSE(files::Remove(plain.c_str()));
     ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
-    for (const std::string& p : {empty, readOnly, held}) files::Remove(p.c_str());
-}
 
-// Attachment files: a name in use is never opened nor truncated, a new file stays ours until
-// something rewrites it, and one left unfinished is removed again.
-TEST(Win32Files, NewFileTakesOnlyFreeNames) {
     std::string bytes;
     const std::string taken = TempFile("zq-taken.bin", "theirs");
     {
@@ -173,8 +81,7 @@ TEST(Win32Files, NewFileTakesOnlyFreeNames) {
     }
     EXPECT_TRUE(files::ReadPlainFile(taken.c_str(), bytes));
     EXPECT_EQ(bytes, "theirs");
-
-    const std::string fresh = TempFile("zq-fresh.bin", "");
+    const std::string fresh = TempFile("zq-fresh.bin");
     files::FileIdentity identity;
     {
         files::NewFile file(fresh.c_str());
@@ -189,14 +96,11 @@ TEST(Win32Files, NewFileTakesOnlyFreeNames) {
     ::Sleep(20);
     EXPECT_TRUE(files::WriteNew(fresh.c_str(), "abcd", 4));  // rewritten by someone else
     EXPECT_FALSE(files::IsSameFile(fresh.c_str(), identity));
-
-    const std::string unfinished = TempFile("zq-unfinished.bin", "");
-    {
-        files::NewFile file(unfinished.c_str());
-        EXPECT_TRUE(file.Write("x", 1));
-    }
+    const std::string unfinished = TempFile("zq-unfinished.bin");
+    EXPECT_TRUE(files::NewFile(unfinished.c_str()).Write("x", 1));
     EXPECT_FALSE(files::Exists(unfinished.c_str()));
-    for (const std::string& p : {taken, fresh}) files::Remove(p.c_str());
+    for (const auto& [path, size] : sizes) files::Remove(path.c_str());
+    for (const std::string& path : {taken, fresh}) files::Remove(path.c_str());
 }
 
 TEST(Win32CodePage, SystemConversionToTheAnsiCodePage) {
@@ -226,27 +130,29 @@ TEST(Win32MimeDatabase, RegistryEntriesInEnumerationOrder) {
     const char* root = "ZqTestMimeDatabase";
     const std::string base = std::string(root) + "\\Content Type";
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, root);
-    auto put = [&](const char* type, const char* extension, DWORD kind = REG_SZ) {
+    const DWORD number = 7;
+    const struct {
+        std::string type;
+        DWORD kind;
+        const void* extension;
+    } entries[] = {
+        {"application/pdf", REG_SZ, ".PDF"},
+        {"application/x-number", REG_DWORD, &number},  // not a string: left out
+        {"image/png", REG_SZ, nullptr},                // no value: left out
+        {"text/css", REG_SZ, ".css"},
+        {"text/plain", REG_SZ, ".txt"},
+        {std::string(130, 'z'), REG_SZ, ".zzz"},  // a name past 128 characters ends the enumeration
+    };
+    for (const auto& e : entries) {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (base + "\\" + type).c_str(), 0, nullptr, 0,
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (base + "\\" + e.type).c_str(), 0, nullptr, 0,
                                     KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        if (extension && kind == REG_SZ)
-            ::RegSetValueExA(key, "Extension", 0, REG_SZ, reinterpret_cast<const BYTE*>(extension),
-                             static_cast<DWORD>(std::strlen(extension) + 1));
-        const DWORD number = 7;
-        if (kind == REG_DWORD)
-            ::RegSetValueExA(key, "Extension", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                             sizeof number);
+        const DWORD size = e.kind == REG_SZ ? 5 : sizeof number;  // the extensions with their NUL
+        if (e.extension)
+            ::RegSetValueExA(key, "Extension", 0, e.kind, static_cast<const BYTE*>(e.extension), size);
         ::RegCloseKey(key);
-    };
-    put("application/pdf", ".PDF");
-    put("application/x-number", nullptr, REG_DWORD);  // not a string: left out
-    put("image/png", nullptr);                        // no value: left out
-    put("text/css", ".css");
-    put("text/plain", ".txt");
-    put(std::string(130, 'z').c_str(), ".zzz");  // a name past 128 characters ends the enumeration
-
+    }
     ContentTypeTable table(base.c_str());
     const struct {
         const char* extension;
@@ -277,9 +183,8 @@ TEST(Win32Zone, SystemZoneRules) {
     const char* tz = std::getenv("TZ");
     if (!tz || std::string(tz) != "Europe/Berlin") GTEST_SKIP() << "needs TZ=Europe/Berlin when wine starts";
     TimeZoneInformation info;
-    EXPECT_EQ(GetTimeZoneInformation(info, 2024) == TimeZoneId::Standard ||
-                  GetTimeZoneInformation(info, 2024) == TimeZoneId::Daylight,
-              true);
+    const TimeZoneId id = GetTimeZoneInformation(info, 2024);
+    EXPECT_TRUE(id == TimeZoneId::Standard || id == TimeZoneId::Daylight);
     EXPECT_EQ(info.Bias, -60);
     EXPECT_EQ(info.DaylightBias, -60);
     EXPECT_EQ(info.StandardDate.wMonth, 10);
@@ -298,24 +203,16 @@ TEST(Win32HostLibraries, ByNameAndByOrdinal) {
     void* language =
         host::LoadLanguageLibrary("ZQ_IMAPLANG.DLL", resources::InstanceHandle(), &handleVariable);
     host::ReleaseLanguageLibrary(language, resources::InstanceHandle());
-    const struct {
-        const char* library;
-        const char* function;
-        const char* text;
-        long number1;
-    } expected[] = {
-        {"ZARAVEZUV", "MLOGAdd", "a log line", 0}, {"ZIDU20", "SyncYieldCycles", "", 10},
-        {"REVED20", "Ordinal_52", "entry", 22},    {"TavikCmn", "Ordinal_2", "ZQ_IMAPLANG.DLL", 0},
-        {"TavikCmn", "Ordinal_3", "", 0},
-    };
-    ASSERT_EQ(HostKit_CallCount(), 5);
-    for (int i = 0; i < 5; ++i) {
+    std::string journal;
+    for (int i = 0; i < HostKit_CallCount(); ++i) {
         const HostKitCall* call = HostKit_Call(i);
-        EXPECT_STREQ(call->library, expected[i].library);
-        EXPECT_STREQ(call->function, expected[i].function);
-        EXPECT_STREQ(call->text, expected[i].text);
-        EXPECT_EQ(call->number1, expected[i].number1);
+        journal += std::string(call->library) + " " + call->function + " '" + call->text + "' " +
+                   std::to_string(call->number1) + "\n";
     }
+    EXPECT_EQ(
+        journal,
+        "ZARAVEZUV MLOGAdd 'a log line' 0\nZIDU20 SyncYieldCycles '' 10\nREVED20 Ordinal_52 'entry' 22\n"
+        "TavikCmn Ordinal_2 'ZQ_IMAPLANG.DLL' 0\nTavikCmn Ordinal_3 '' 0\n");
     EXPECT_NE(language, nullptr);
     EXPECT_NE(language, resources::InstanceHandle());  // the language library was found
     EXPECT_EQ(handleVariable, language);
