@@ -12,6 +12,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,10 @@ inline std::string Text(const char* text) { return text ? text : ""; }
 class TempDir {
 public:
     explicit TempDir(bool asTmpDir = false) {
+        // Without its own directory a test would write beside other people's files: it stops here.
         std::string pattern = "/tmp/zq-test-XXXXXX";
-        if (mkdtemp(pattern.data())) parent = pattern;
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("no temporary directory");
+        parent = pattern;
         path = parent + "/tmp";
         std::filesystem::create_directory(path);
         if (!asTmpDir) return;
