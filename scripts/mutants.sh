@@ -39,11 +39,10 @@ fi
 done
 (cd "$src" && find . -type f) | while read -r f; do [[ -e $stage/$f ]] || rm -f "$src/$f"; done
 
-# The unit and protocol test programs, as the test folders declare them (through zq_test or
-# gtest_discover_tests directly).
-mapfile -t targets < <(grep -rhoE '(zq_test|gtest_discover_tests)\([A-Za-z0-9_]+ .*(LABEL|LABELS) (unit|protocol)' \
-    "$src/tests" | sed -E 's/^[a-z_]+\(([A-Za-z0-9_]+).*/\1/' | sort -u)
+# The unit and protocol test programs of this build.
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+source "$repo/scripts/lib/test_targets.sh"
+mapfile -t targets < <(unit_protocol_targets "$src/tests" "$build")
 
 build_and_test() {
     cmake --build "$build" -j "$jobs" --target "${targets[@]}" >"$work/build.log" 2>&1 || return 2
