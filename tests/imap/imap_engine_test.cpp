@@ -21,7 +21,7 @@ TEST(ImapEngine, TagsLineSplitAndTaggedOkRule) {
         {"AEG10 BAD Error in IMAP command\r\n", false},
         {"* OK still working\r\n", false},
         {"* OK [ALERT] first\r\nAEG10 NO refused\r\n", false},  // " OK" before the tag does not count
-        {"AEG1 OK\r\n", false},                                 // an older tag
+        {"AEG1 OK\r\n", false},                                  // an older tag
     };
     ImapClient client;
     client.Disconnect();
@@ -62,8 +62,7 @@ TEST_F(ImapExecute, TracesAndLateTaggedLineAndLostSocket) {
     EXPECT_EQ(client.GetSeenFlag("Work", 8, seen), ImapResult::SeenFlagFailed);
     const std::vector<std::string> log = LogLines();
     ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0], std::string("IMAP SEND:LIST \"\" \"%\"\nIMAP RECV:") + kDefaultList +
-                          "AEG2 OK List completed.\r\n");
+    EXPECT_EQ(log[0], std::string("IMAP SEND:LIST \"\" \"%\"\nIMAP RECV:") + kDefaultList + "AEG2 OK List completed.\r\n");
     EXPECT_EQ(log[1], "IMAP SEND:SELECT \"Work\"\nIMAP RECV:" + select);
     EXPECT_EQ(log[2], "IMAP SEND:UID FETCH 7 FLAGS\nIMAP RECV:* 1 FETCH (UID 7 FLAGS (\\Seen))");
     for (int i = 0; i < HostKit_CallCount(); ++i)

@@ -21,15 +21,11 @@ TEST_F(ImapBare, ListParsing) {
         {"noselect in any case is skipped",
          "* LIST (\\NoSelect \\HasChildren) \"/\" Archive\r\n* LIST (\\Noselect) \"/\" \"Old\"\r\n"
          "* LIST () \"/\" inbox\r\n",
-         {"inbox"},
-         true},
+         {"inbox"}, true},
         {"no inbox listed gets one appended",
          "* LIST () \".\" \"Drafts\"\r\n* LIST () \".\" \"My \"\"quoted\"\" box\"\r\n",
-         {"Drafts", "My quoted box", "Inbox"},
-         false},
-        {"line without two quotes is ignored",
-         "* LIST () NIL INBOX\r\n* LIST (\\Marked) \"/\"\r\n",
-         {"", "Inbox"},
+         {"Drafts", "My quoted box", "Inbox"}, false},
+        {"line without two quotes is ignored", "* LIST () NIL INBOX\r\n* LIST (\\Marked) \"/\"\r\n", {"", "Inbox"},
          false},
     };
     for (const auto& [name, lines, folders, inboxListed] : cases) {

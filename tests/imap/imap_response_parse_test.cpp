@@ -1,18 +1,17 @@
 // Edges of the response readers that the scripted conversations do not reach.
-#include "imap/imap_response_parse.h"
-
 #include <gtest/gtest.h>
 
 #include <tuple>
 
+#include "imap/imap_response_parse.h"
 #include "imap/imap_text.h"
 
 TEST(ImapParse, ExistsCountListNameSearchUidsFetchUid) {
     const std::tuple<std::vector<const char*>, bool, int32_t> existsCases[] = {
         {{"* FLAGS (\\Seen)", "* 23 EXISTS", "* 1 RECENT"}, true, 23},
         {{"* 7 exists", "* 9 EXISTS"}, true, 7},  // the first such line
-        {{"*EXISTS"}, true, 0},                   // no spaces: no number
-        {{"* 4294967299 EXISTS"}, true, 3},       // wraps, never undefined
+        {{"*EXISTS"}, true, 0},                    // no spaces: no number
+        {{"* 4294967299 EXISTS"}, true, 3},        // wraps, never undefined
         {{"* OK [UIDNEXT 5]", "* 4 RECENT"}, false, -1},
     };
     for (const auto& [texts, found, expected] : existsCases) {
