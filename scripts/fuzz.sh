@@ -82,16 +82,35 @@ targets=(build-fuzz/fuzz/fuzz_*)
 run=()
 if [ ${#targets[@]} -gt 0 ] && ! "${targets[0]}" -runs=0 >/dev/null 2>&1; then run=(qemu-i386); fi
 if [ "$mode" = smoke ]; then
-    for t in "${targets[@]}"; do
+    # Each target for 10 seconds, as many at a time as there are processors.
+    smoke() {
+        local t=$1 name seeds work
         name=$(basename "$t")
         seeds=fuzz/seeds/${name#fuzz_}
         work=$(mktemp -d)
         [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
+        if ! "${run[@]}" "$t" -max_total_time=10 -max_len=65536 -rss_limit_mb=1536 "$work" >"$work.log" 2>&1; then
+            echo "fuzz smoke: $name FAILED"
+            tail -n 40 "$work.log"
+            return 1
+        fi
         echo "fuzz smoke: $name"
-        "${run[@]}" "$t" -max_total_time=10 -max_len=65536 -rss_limit_mb=1536 "$work" >"$work.log" 2>&1 \
-            || { tail -n 40 "$work.log"; exit 1; }
         rm -rf "$work" "$work.log"
+    }
+    failed=0 running=0
+    for t in "${targets[@]}"; do
+        if [ "$running" -ge "$jobs" ]; then
+            wait -n || failed=1
+            running=$((running - 1))
+        fi
+        smoke "$t" &
+        running=$((running + 1))
     done
+    while [ "$running" -gt 0 ]; do
+        wait -n || failed=1
+        running=$((running - 1))
+    done
+    exit "$failed"
 else
     name=$2; seconds=${3:-300}
     mkdir -p "fuzz/corpus-$name"
