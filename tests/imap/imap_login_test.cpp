@@ -30,8 +30,9 @@ TEST_F(ImapLogin, RefusedLoginLostServerAndRefusedList) {
     EXPECT_TRUE(client.IsFolderKnown("Anything"));  // an unloaded list knows every folder
 }
 
-// Without a connection each command answers its code and sends nothing.
-TEST_F(ImapLogin, StateChecksSendNothing) {
+// Without a connection each command answers its code and sends nothing. A failed connect is
+// logged with the socket's text, unless the logging flag is off.
+TEST_F(ImapLogin, StateChecksAndConnectFailures) {
     EXPECT_EQ(client.Connect(nullptr), ImapResult::NoSettings);
     EXPECT_EQ(client.Login(), ImapResult::NotConnected);
     CStringArray folders;
@@ -45,9 +46,8 @@ TEST_F(ImapLogin, StateChecksSendNothing) {
     EXPECT_EQ(client.GetMessageUids("INBOX", uids, count), ImapResult::NotReady);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(client.SetSeenFlag("INBOX", 1, true), ImapResult::NotReady);
-}
+    EXPECT_TRUE(LogLines().empty());
 
-TEST_F(ImapLogin, ConnectFailuresAreLoggedWithTheSocketText) {
     ImapSettings refused = settings;
     refused.port = scripted::Server().Port();  // nothing listens there now
     EXPECT_EQ(client.Connect(&refused), ImapResult::ConnectFailed);
@@ -55,10 +55,10 @@ TEST_F(ImapLogin, ConnectFailuresAreLoggedWithTheSocketText) {
     ImapSettings unknown = settings;
     unknown.server = "no-such-host.invalid";
     EXPECT_EQ(client.Connect(&unknown), ImapResult::ConnectFailed);
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{
-                              "IMAP: Could not connect socket.\nThere is no connection for the socket",
-                              "IMAP: Could not connect socket.\nThe supplied server 'no-such-host.invalid' is invalid"}));
-    // Without the logging flag the failure stays silent.
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{
+                  "IMAP: Could not connect socket.\nThere is no connection for the socket",
+                  "IMAP: Could not connect socket.\nThe supplied server 'no-such-host.invalid' is invalid"}));
     HostKit_Clear();
     refused.logging = 0;
     EXPECT_EQ(client.Connect(&refused), ImapResult::ConnectFailed);

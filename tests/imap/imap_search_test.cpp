@@ -8,10 +8,6 @@ using namespace std::chrono_literals;
 
 class ImapSearch : public ImapScript {
 protected:
-    void SelectWork(int tag, int exists) {
-        const std::string t = "AEG" + std::to_string(tag);
-        Cmd(t + " SELECT \"Work\"\r\n", "* " + std::to_string(exists) + " EXISTS\r\n" + t + " OK Select completed.\r\n");
-    }
     std::vector<uint32_t> uids{99};
     int count = -1;
 };
@@ -47,9 +43,9 @@ TEST_F(ImapBare, SearchCommandForEachOptionCombination) {
 // Numbers are read like atoi and the list grows past the announced count; a refused search
 // falls back to one FETCH per sequence number and goes on after a refused one.
 TEST_F(ImapSearch, EmptyFolderAnswersWithoutNumbersTokensAndFallback) {
-    Cmd("AEG3 SELECT \"Sent\"\r\n", "* 0 EXISTS\r\nAEG3 OK Select completed.\r\n");
-    SelectWork(4, 3);
-    Script(R"(AEG5 UID SEARCH NOT DELETED => * SEARCH | AEG5 OK Search completed.
+    Script(R"(AEG3 SELECT "Sent" => * 0 EXISTS | AEG3 OK Select completed.
+           AEG4 SELECT "Work" => * 3 EXISTS | AEG4 OK Select completed.
+           AEG5 UID SEARCH NOT DELETED => * SEARCH | AEG5 OK Search completed.
            AEG6 UID SEARCH NOT DELETED => * SEARCH  | AEG6 OK Search completed.
            AEG7 UID SEARCH NOT DELETED => AEG7 OK Search completed, but said nothing else.
            AEG8 UID SEARCH NOT DELETED => * SEARCH 10 11 12 13  x7 99999999999 | AEG8 OK Search completed.
@@ -72,7 +68,8 @@ TEST_F(ImapSearch, EmptyFolderAnswersWithoutNumbersTokensAndFallback) {
     EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
     EXPECT_EQ(count, 7);
     ASSERT_EQ(uids.size(), 7u);
-    EXPECT_EQ(std::vector<uint32_t>(uids.begin(), uids.begin() + 6), (std::vector<uint32_t>{10, 11, 12, 13, 0, 0}));
+    EXPECT_EQ(std::vector<uint32_t>(uids.begin(), uids.begin() + 6),
+              (std::vector<uint32_t>{10, 11, 12, 13, 0, 0}));
     EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
     EXPECT_EQ(uids, (std::vector<uint32_t>{41, 43}));
     EXPECT_EQ(count, 2);
@@ -80,8 +77,8 @@ TEST_F(ImapSearch, EmptyFolderAnswersWithoutNumbersTokensAndFallback) {
 
 TEST_F(ImapSearch, FallbackWithUnreadOnlyAsksTheFlagsFirst) {
     settings.unreadOnly = 1;
-    SelectWork(3, 3);
-    Script(R"(AEG4 UID SEARCH NOT DELETED NOT SEEN => AEG4 NO refused
+    Script(R"(AEG3 SELECT "Work" => * 3 EXISTS | AEG3 OK Select completed.
+           AEG4 UID SEARCH NOT DELETED NOT SEEN => AEG4 NO refused
            AEG5 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG5 OK Fetch completed.
            AEG6 FETCH 2 FLAGS => * 2 FETCH (FLAGS ()) | AEG6 OK Fetch completed.
            AEG7 FETCH 3 FLAGS => AEG7 NO refused

@@ -15,19 +15,14 @@ std::vector<uint32_t> Uids(ImapClient& client, const char* folder, ImapResult ex
 }
 }  // namespace
 
-// Refused logins try both forms; the quote in carol's password goes out unescaped, which the
-// server cannot parse in either form. A new user sees INBOX listed in capitals.
+// A refused login tries both forms; the quote in carol's password goes out unescaped, which
+// the server cannot parse in either form. A new user sees INBOX listed in capitals.
 TEST_F(DovecotTest, LoginFormsListAndLogout) {
-    ImapSettings wrong = settings;
-    wrong.password = "wrong password";
-    ASSERT_EQ(client.Connect(&wrong), ImapResult::Ok);
-    EXPECT_EQ(client.Login(), ImapResult::LoginRefused);
-    EXPECT_EQ(client.CurrentTag(), "AEG2");  // quoted, then bare
-    client.Disconnect();
     ImapSettings carol = SettingsFor("carol", m_env["ZQ_PASSWORD_carol"]);
     ASSERT_EQ(carol.password, "p@ss \"w0rd");
     ASSERT_EQ(client.Connect(&carol), ImapResult::Ok);
     EXPECT_EQ(client.Login(), ImapResult::LoginRefused);
+    EXPECT_EQ(client.CurrentTag(), "AEG2");  // quoted, then bare
     client.Disconnect();
 
     ASSERT_EQ(client.Connect(&settings), ImapResult::Ok);

@@ -18,31 +18,49 @@ namespace {
 TEST(SplitAttachmentListTest, PathsAndDisplayNames) {
     const struct {
         const char* list;
-        std::vector<const char*> paths;
-        std::vector<const char*> names;
-    } cases[] = {
-        {"/tmp/x/a.txt,C:\\dir\\b.pdf", {"/tmp/x/a.txt", "C:\\dir\\b.pdf"}, {"a.txt", "b.pdf"}},
-        {"a,", {"a", ""}, {"a", ""}},
-        {"a,,b", {"a"}, {"a"}},
-        {",a", {}, {}},
-        {" a , b", {" a ", " b"}, {" a ", " b"}},
-        {"/dir/", {"/dir/"}, {""}},
+        const char* paths;  // joined with "|"
+        const char* names;
+    } rows[] = {
+        {"/tmp/x/a.txt,C:\\dir\\b.pdf", "/tmp/x/a.txt|C:\\dir\\b.pdf|", "a.txt|b.pdf|"},
+        {"a,", "a||", "a||"},
+        {"a,,b", "a|", "a|"},
+        {",a", "", ""},
+        {" a , b", " a | b|", " a | b|"},
+        {"/dir/", "/dir/|", "|"},
     };
-    for (const auto& c : cases) {
-        CStringArray paths;
-        CStringArray names;
-        smtp::SplitAttachmentList(c.list, paths, names);
-        ASSERT_EQ(paths.GetSize(), static_cast<int>(c.paths.size())) << c.list;
-        ASSERT_EQ(names.GetSize(), static_cast<int>(c.names.size())) << c.list;
-        for (int i = 0; i < paths.GetSize(); ++i) {
-            EXPECT_EQ(paths[i], c.paths[i]) << c.list;
-            EXPECT_EQ(names[i], c.names[i]) << c.list;
-        }
+    for (const auto& row : rows) {
+        CStringArray paths, names;
+        smtp::SplitAttachmentList(row.list, paths, names);
+        std::string joinedPaths, joinedNames;
+        for (const CString& path : paths) joinedPaths += path.str() + "|";
+        for (const CString& name : names) joinedNames += name.str() + "|";
+        EXPECT_EQ(joinedPaths, row.paths) << row.list;
+        EXPECT_EQ(joinedNames, row.names) << row.list;
     }
 }
 
-TEST(AttachmentFileTest, ReadResultCodes) {
+// Missing, empty, read-only and non-regular files do not open (root included); an open file
+// reads in pieces and holds the file like an open without sharing.
+TEST(AttachmentFileTest, OpenRulesAndReadResultCodes) {
     TempDir dir;
+    const std::string fifo = dir.path + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::pair<std::string, bool> rows[] = {
+        {dir.Write("ok.txt", "x"), true},
+        {dir.Write("empty.txt", ""), false},
+        {dir.Write("readonly.txt", "x", 0444), false},
+        // Only write protection is refused by the module; reading a write-only file is up to the
+        // system, which lets root read it.
+        {dir.Write("owner-only.txt", "x", 0200), geteuid() == 0},
+        {dir.path + "/missing.txt", false},
+        {dir.path, false},
+        {fifo, false},
+    };
+    for (const auto& [path, opens] : rows) {
+        const AttachmentFile file(CString(path.c_str()));
+        EXPECT_EQ(file.IsOpen(), opens) << path;
+        EXPECT_EQ(file.Size(), opens ? 1u : 0u) << path;
+    }
     AttachmentFile file(CString(dir.Write("five.bin", "12345").c_str()));
     ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(file.Size(), 5u);
@@ -56,41 +74,16 @@ TEST(AttachmentFileTest, ReadResultCodes) {
     count = 8;
     EXPECT_EQ(file.Read(buffer, count), AttachmentReadResult::End);
     EXPECT_EQ(std::string(buffer, count), "45");
-    // Like a file opened without sharing: a second open while the first holds it fails.
-    EXPECT_FALSE(AttachmentFile(CString(dir.path.c_str()) + "/five.bin").IsOpen());
-
-    AttachmentFile missing(CString(dir.path.c_str()) + "/missing.bin");
+    EXPECT_FALSE(AttachmentFile(CString(dir.File("five.bin").c_str())).IsOpen());
     count = 3;
-    EXPECT_EQ(missing.Read(nullptr, count), AttachmentReadResult::NotOpen);
-}
-
-// Missing, empty, read-only and non-regular files do not open (root included).
-TEST(AttachmentFileTest, OpenRules) {
-    TempDir dir;
-    const std::string fifo = dir.path + "/pipe";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-    const std::pair<std::string, bool> cases[] = {
-        {dir.Write("ok.txt", "x"), true},
-        {dir.Write("empty.txt", ""), false},
-        {dir.Write("readonly.txt", "x", 0444), false},
-        // Only write protection is refused by the module; reading a write-only file is up to the
-        // system, which lets root read it.
-        {dir.Write("owner-only.txt", "x", 0200), geteuid() == 0},
-        {dir.path + "/missing.txt", false},
-        {dir.path, false},
-        {fifo, false},
-    };
-    for (const auto& [path, opens] : cases) {
-        const AttachmentFile file(CString(path.c_str()));
-        EXPECT_EQ(file.IsOpen(), opens) << path;
-        EXPECT_EQ(file.Size(), opens ? 1u : 0u) << path;
-    }
+    EXPECT_EQ(AttachmentFile(CString(dir.File("missing.bin").c_str())).Read(nullptr, count),
+              AttachmentReadResult::NotOpen);
 }
 
 // A whole-file or a record lock held by another process: not open until that process ends.
 TEST(AttachmentFileTest, FileLockedByAnotherProcessDoesNotOpen) {
     TempDir dir;
-    const std::string path = dir.Write("held.txt", "held");
+    const CString path(dir.Write("held.txt", "held").c_str());
     for (const bool recordLock : {false, true}) {
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
@@ -108,10 +101,10 @@ TEST(AttachmentFileTest, FileLockedByAnotherProcessDoesNotOpen) {
         char status = 0;
         EXPECT_TRUE(read(ready[0], &status, 1) == 1 && status == 'L');
         close(ready[0]);
-        EXPECT_FALSE(AttachmentFile(CString(path.c_str())).IsOpen()) << "record lock " << recordLock;
+        EXPECT_FALSE(AttachmentFile(path).IsOpen()) << "record lock " << recordLock;
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        EXPECT_TRUE(AttachmentFile(CString(path.c_str())).IsOpen()) << "record lock " << recordLock;
+        EXPECT_TRUE(AttachmentFile(path).IsOpen()) << "record lock " << recordLock;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../integration/dovecot_fixture.h"
+#include "../support/host_journal.h"
 #include "mime/base64_decode.h"
 #include "smtp/smtp_client.h"
 
@@ -14,41 +15,50 @@ namespace {
 
 class PostfixTest : public DovecotTest {
 protected:
-    void SetUp() override {
-        DovecotTest::SetUp();
-        ASSERT_FALSE(m_env["ZQ_SMTP_PORT"].empty()) << "no Postfix in " << ZQ_MAILSERVER_DIR;
-        smtp.server = m_env["ZQ_SMTP_HOST"].c_str();
-        smtp.port = Number("ZQ_SMTP_PORT");
-        smtp.receiveTimeoutMs = 1500;
-        smtp.sendTimeoutMs = 1500;
-    }
-    // Sends one message over a connection of its own; the composed text.
-    std::string Send(const std::string& from, const std::string& to, const char* subject, const char* body) {
-        SmtpClient sender;
-        EXPECT_EQ(sender.Connect(&smtp), SmtpResult::Ok);
+    // Sends one message; the composed text.
+    std::string Send(SmtpClient& sender, const std::string& to, const char* subject, const char* body,
+                     SmtpResult expected = SmtpResult::Ok) {
         CMsg message;
-        message.m_strFrom = from.c_str();
+        message.m_strFrom = "alice@example.test";
         message.m_strTo = to.c_str();
         message.m_strSubject = subject;
         message.m_strBody = body;
         message.m_strAttachments = attachment.c_str();
         CString sent;
-        EXPECT_EQ(sender.SendMail(message, sent), SmtpResult::Ok);
+        EXPECT_EQ(sender.SendMail(message, sent), expected) << subject;
         return sent.str();
     }
-    SmtpSettings smtp;
     std::string attachment;
 };
 
-// Plain HELO from loopback: the unknown first recipient is refused and skipped. Then two
-// recipients and an attachment with AUTH LOGIN: both INBOXes get the composed headers and body
-// unchanged and the attachment's exact bytes.
-TEST_F(PostfixTest, HeloWithAnUnknownRecipientThenTwoRecipientsAndAnAttachmentOverAuthLogin) {
+// Plain HELO from loopback. Postfix keeps a transaction open after MAIL FROM until it is reset:
+// a message whose recipients are all refused must not leave the next one facing "nested MAIL",
+// and that one's unknown first recipient is refused and skipped. Then two recipients and an
+// attachment with AUTH LOGIN: both INBOXes get the composed headers and body unchanged and the
+// attachment's exact bytes.
+TEST_F(PostfixTest, ResetAfterRefusedRecipientsThenTwoRecipientsAndAnAttachmentOverAuthLogin) {
+    ASSERT_FALSE(m_env["ZQ_SMTP_PORT"].empty()) << "no Postfix in " << ZQ_MAILSERVER_DIR;
     const std::string second = ClaimAccount(), third = ClaimAccount();
     ASSERT_FALSE(second.empty() || third.empty());
-    Send("bob@example.test", Address("nosuchuser") + "," + Address(third), "", "short");
+    SmtpSettings smtp;
+    smtp.server = m_env["ZQ_SMTP_HOST"].c_str();
+    smtp.port = Number("ZQ_SMTP_PORT");
+    smtp.receiveTimeoutMs = 1500;
+    smtp.sendTimeoutMs = 1500;
+    smtp.logging = 1;
+    SmtpClient plainSender;
+    ASSERT_EQ(plainSender.Connect(&smtp), SmtpResult::Ok);
+    HostKit_Clear();
+    Send(plainSender, Address("nosuchuser"), "Nobody", "refused", SmtpResult::NoRecipients);
+    const auto resets = scripted::JournalTexts("MLOGAdd", "SMTP SEND:RSET\r\n");
+    ASSERT_EQ(resets.size(), 1u);
+    EXPECT_NE(resets[0].find("RECV:250"), std::string::npos) << resets[0];
+    Send(plainSender, Address("nosuchuser") + "," + Address(third), "After the reset", "short");
+    for (const std::string& line : scripted::JournalTexts("MLOGAdd", "SMTP SEND:MAIL"))
+        EXPECT_EQ(line.find("503"), std::string::npos) << line;
     const std::string plain = FirstMessage(third);
     EXPECT_NE(plain.find("(Postfix) with SMTP id"), std::string::npos) << plain;  // not authenticated
+    EXPECT_NE(plain.find("Subject: After the reset"), std::string::npos) << plain;
     EXPECT_NE(plain.find("\r\n\r\nshort\r\n"), std::string::npos) << plain;
 
     const std::string dir = "/tmp/zq-smtp-int-" + user;
@@ -62,7 +72,9 @@ TEST_F(PostfixTest, HeloWithAnUnknownRecipientThenTwoRecipientsAndAnAttachmentOv
     smtp.password = m_env["ZQ_POOL_PASSWORD"].c_str();
     smtp.includeAttachments = 1;
     smtp.displayName = "Integration Sender";
-    const std::string composed = Send("alice@example.test", Address(user) + "; " + Address(second), "Postfix round trip",
+    SmtpClient sender;
+    EXPECT_EQ(sender.Connect(&smtp), SmtpResult::Ok);
+    const std::string composed = Send(sender, Address(user) + "; " + Address(second), "Postfix round trip",
                                       "First line\n.\n.leading period\nLast line");
     std::filesystem::remove_all(dir);
 
@@ -75,8 +87,11 @@ TEST_F(PostfixTest, HeloWithAnUnknownRecipientThenTwoRecipientsAndAnAttachmentOv
         const std::string stored = FirstMessage(name);
         ASSERT_FALSE(stored.empty()) << name;
         // Our hello name, and the authenticated submission (ESMTPA) of AUTH LOGIN.
-        EXPECT_NE(stored.find("Received: from COM (localhost [127.0.0.1])\r\n\tby mail.localhost (Postfix) with ESMTPA"),
-                  std::string::npos) << name;
+        EXPECT_NE(
+            stored.find(
+                "Received: from COM (localhost [127.0.0.1])\r\n\tby mail.localhost (Postfix) with ESMTPA"),
+            std::string::npos)
+            << name;
         // Every composed header line arrives unchanged; the server only adds its own.
         for (size_t start = 0, end; start < headerEnd + 2; start = end + 2) {
             end = composed.find("\r\n", start);
