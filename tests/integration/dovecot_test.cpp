@@ -39,14 +39,16 @@ TEST_F(DovecotTest, LoginFormsListAndLogout) {
 // Search with its criteria, sizes and the seen flag; then moves, deletes and folder operations,
 // and what a new session sees of them.
 TEST_F(DovecotTest, MessageAndFolderOperationsAndWhatANewSessionSees) {
-    const std::vector<std::string> texts = {MessageText("one"), MessageText("two", 5000), MessageText("three")};
+    const std::vector<std::string> texts = {MessageText("one"), MessageText("two", 5000),
+                                            MessageText("three")};
     Seed("INBOX", texts);
     Seed("Archive", {MessageText("old")});
     LogOn();
     EXPECT_EQ(client.OpenFolder(""), ImapResult::Ok);
     EXPECT_EQ(client.SelectedCount(), 3);
     EXPECT_EQ(Uids(client, "INBOX"), (std::vector<uint32_t>{1, 2, 3}));
-    for (uint32_t uid = 1; uid <= 3; ++uid) EXPECT_EQ(client.GetMessageSize("INBOX", uid), texts[uid - 1].size());
+    for (uint32_t uid = 1; uid <= 3; ++uid)
+        EXPECT_EQ(client.GetMessageSize("INBOX", uid), texts[uid - 1].size());
     EXPECT_EQ(client.GetMessageSize("INBOX", 99), 0u);
     bool seen = true;
     EXPECT_EQ(client.GetSeenFlag("INBOX", 2, seen), ImapResult::Ok);
@@ -92,11 +94,13 @@ TEST_F(DovecotTest, MessageAndFolderOperationsAndWhatANewSessionSees) {
     EXPECT_EQ(client.CreateFolder("Scratch"), ImapResult::Ok);
     EXPECT_EQ(client.DeleteFolder("Scratch", false, nullptr), ImapResult::Ok);
     EXPECT_EQ(client.DeleteFolder("Plans 2024", true, "INBOX"), ImapResult::Ok);
-    EXPECT_EQ(client.DeleteFolder("Plans 2024", false, nullptr), ImapResult::Ok);  // unknown now: nothing sent
+    EXPECT_EQ(client.DeleteFolder("Plans 2024", false, nullptr),
+              ImapResult::Ok);  // unknown now: nothing sent
     client.Disconnect();
 
     LogOn();
-    for (const char* gone : {"Plans 2024", "Scratch", "Projects"}) EXPECT_FALSE(Lists(client.Folders(), gone)) << gone;
+    for (const char* gone : {"Plans 2024", "Scratch", "Projects"})
+        EXPECT_FALSE(Lists(client.Folders(), gone)) << gone;
     EXPECT_EQ(client.OpenFolder("INBOX"), ImapResult::Ok);
     EXPECT_EQ(client.SelectedCount(), 3);  // the one kept and the two copies made before the delete
     EXPECT_EQ(Uids(client, "INBOX").size(), 3u);

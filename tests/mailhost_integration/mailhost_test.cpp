@@ -27,7 +27,7 @@ struct Outcome {
 struct Step {
     std::string args;
     int status;
-    std::string printed;  // in standard output or standard error
+    std::string printed;                 // in standard output or standard error
     std::string probe = "", holds = "";  // no probe: nothing read back
 };
 
