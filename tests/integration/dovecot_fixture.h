@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/test_kit.h"
 #include "host_string.h"
 #include "imap/imap_client.h"
 #include "net/transport_waits.h"
@@ -20,8 +21,9 @@
 
 // A message text with CR LF line ends, `padding` body bytes long or more.
 inline std::string MessageText(const std::string& subject, size_t padding = 0) {
-    std::string text = "From: Alice <alice@example.test>\r\nTo: Bob <bob@example.test>\r\nSubject: " + subject +
-                       "\r\nDate: Tue, 1 Oct 2024 10:00:00 +0000\r\n\r\nHello from " + subject + ".\r\n";
+    std::string text =
+        "From: Alice <alice@example.test>\r\nTo: Bob <bob@example.test>\r\nSubject: " + subject +
+        "\r\nDate: Tue, 1 Oct 2024 10:00:00 +0000\r\n\r\nHello from " + subject + ".\r\n";
     for (; padding > 0; padding -= std::min<size_t>(padding, 70))
         text += std::string(std::min<size_t>(padding, 70), 'x') + "\r\n";
     return text;
@@ -31,9 +33,7 @@ inline std::string MessageText(const std::string& subject, size_t padding = 0) {
 struct HostLogon {
     HostLogon(const std::string& server, int port, const std::string& name, const std::string& secret)
         : host(server), user(name), password(secret) {
-        const char* e = empty.c_str();
-        params = LogonParameters{host.c_str(), e, port, -1, 0, e, -1, user.c_str(), password.c_str(), e, e,
-                                 0, 0, 0, 0, /*useImap=*/1, /*useSmtp=*/0, 0, 0, 0, e, e, e, e};
+        params = ImapLogon(empty.c_str(), host.c_str(), port, user.c_str(), password.c_str());
     }
     HostString empty{""}, host, user, password;
     LogonParameters params{};
@@ -44,7 +44,8 @@ protected:
     void SetUp() override {
         std::ifstream in(std::string(ZQ_MAILSERVER_DIR) + "/env");  // KEY=VALUE lines
         for (std::string line; std::getline(in, line);)
-            if (line.find('=') != std::string::npos) m_env[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+            if (line.find('=') != std::string::npos)
+                m_env[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
         ASSERT_FALSE(m_env["ZQ_IMAP_PORT"].empty())
             << "no server: run through ctest, or scripts/mailservers.sh start " << ZQ_MAILSERVER_DIR;
         testing_hooks::OverrideTransportWaits({std::chrono::seconds(5), std::chrono::milliseconds(250)});
@@ -83,15 +84,17 @@ protected:
             files += " /tmp/zq-seed-" + user + "-" + std::to_string(i) + ".eml";
             std::ofstream(files.substr(files.rfind(' ') + 1), std::ios::binary) << texts[i];
         }
-        EXPECT_EQ(Script("seed " + user + " '" + mailbox + "'" + files + " >/dev/null && echo seeded"), "seeded");
+        EXPECT_EQ(Script("seed " + user + " '" + mailbox + "'" + files + " >/dev/null && echo seeded"),
+                  "seeded");
         std::system(("rm -f" + files).c_str());
     }
     // The first output line of scripts/mailservers.sh `arguments` (the servers' directory goes
     // in after the command); empty when it failed.
     std::string Script(const std::string& arguments) {
         const size_t space = std::min(arguments.find(' '), arguments.size());
-        const std::string line = std::string(ZQ_SOURCE_DIR) + "/scripts/mailservers.sh " + arguments.substr(0, space) +
-                                 " " + ZQ_MAILSERVER_DIR + arguments.substr(space);
+        const std::string line = std::string(ZQ_SOURCE_DIR) + "/scripts/mailservers.sh " +
+                                 arguments.substr(0, space) + " " + ZQ_MAILSERVER_DIR +
+                                 arguments.substr(space);
         std::string out;
         if (FILE* pipe = ::popen(line.c_str(), "r")) {
             char buffer[64] = {};

@@ -9,17 +9,16 @@
 #include "plugin/mail_plugin_app.h"
 
 // A logon as a host hands it over, on loopback: a port of -1 leaves that protocol out.
-inline const HostString kHost{"127.0.0.1"}, kUser{"bob"}, kPassword{"secret"};
+inline const HostString kEmpty{""}, kHost{"127.0.0.1"}, kUser{"bob"}, kPassword{"secret"};
 inline LogonParameters ScriptedLogon(int32_t imapPort, int32_t smtpPort = -1) {
-    return {.imapServer = kHost.c_str(),
-            .smtpServer = kHost.c_str(),
-            .imapPort = imapPort,
-            .smtpPort = smtpPort,
-            .userName = kUser.c_str(),
-            .password = kPassword.c_str(),
-            .attachments = 1,
-            .useImap = imapPort != -1,
-            .useSmtp = smtpPort != -1};
+    LogonParameters p = ImapLogon(kEmpty.c_str(), kHost.c_str(), imapPort, kUser.c_str(), kPassword.c_str());
+    p.smtpServer = kHost.c_str();
+    p.smtpPort = smtpPort;
+    p.extraNumber2 = 0;
+    p.attachments = 1;
+    p.useImap = imapPort != -1;
+    p.useSmtp = smtpPort != -1;
+    return p;
 }
 
 // Greeting, LOGIN and LIST (INBOX and Work) as the logon sends them.

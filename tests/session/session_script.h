@@ -70,25 +70,16 @@ struct LogonOptions {
     uint32_t flags = 0;  // 2: verbose
 };
 
-// The host's logon parameters for bob on a loopback port, IMAP only; the fields not named are
-// zero, and null strings read as empty.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+// The host's logon parameters for bob on a loopback port, IMAP only.
 inline LogonParameters BobOn(uint16_t port, const LogonOptions& o = {}) {
-    static const HostString host("127.0.0.1"), user("bob"), password("secret");
-    return {.imapServer = host.c_str(),
-            .imapPort = port,
-            .smtpPort = -1,
-            .extraNumber2 = -1,
-            .userName = user.c_str(),
-            .password = password.c_str(),
-            .attachments = o.attachments,
-            .preferHtml = o.preferHtml,
-            .daysBack = o.daysBack,
-            .useImap = 1,
-            .maxMessageSize = o.maxMessageSize};
+    static const HostString empty(""), host("127.0.0.1"), user("bob"), password("secret");
+    LogonParameters p = ImapLogon(empty.c_str(), host.c_str(), port, user.c_str(), password.c_str());
+    p.attachments = o.attachments;
+    p.preferHtml = o.preferHtml;
+    p.daysBack = o.daysBack;
+    p.maxMessageSize = o.maxMessageSize;
+    return p;
 }
-#pragma GCC diagnostic pop
 
 class SessionScript : public scripted::Conversation {
 protected:

@@ -39,6 +39,23 @@ inline std::string Mixed(const std::string& b, const std::vector<std::pair<std::
     return close ? text + "--" + b + "--\n" : text;
 }
 
+// The logon record a host hands over for IMAP only: every text but the three given is `empty`
+// (a host never passes a null text), every number zero, the SMTP port and the second carried
+// number unset. Tests change the rest by name.
+inline LogonParameters ImapLogon(ZqHostString empty, ZqHostString host, int32_t port, ZqHostString user,
+                                 ZqHostString password) {
+    LogonParameters p{};
+    p.imapServer = host;
+    p.smtpServer = p.extraText1 = p.sentFolder = p.displayName = empty;
+    p.smtpUser = p.smtpPassword = p.logonLogText = p.extraText2 = empty;
+    p.imapPort = port;
+    p.smtpPort = p.extraNumber2 = -1;
+    p.userName = user;
+    p.password = password;
+    p.useImap = 1;
+    return p;
+}
+
 // The four id bytes of a UID, as the host hands them back.
 struct UidRef {
     explicit UidRef(uint32_t uid)
