@@ -14,7 +14,6 @@ inline LogonParameters ScriptedLogon(int32_t imapPort, int32_t smtpPort = -1) {
     LogonParameters p = ImapLogon(kEmpty.c_str(), kHost.c_str(), imapPort, kUser.c_str(), kPassword.c_str());
     p.smtpServer = kHost.c_str();
     p.smtpPort = smtpPort;
-    p.extraNumber2 = 0;
     p.attachments = 1;
     p.useImap = imapPort != -1;
     p.useSmtp = smtpPort != -1;
