@@ -1,6 +1,5 @@
 // The transport over loopback, on both systems: result codes and their texts, connecting and
-// sending, and the response reader's endings (terminator line, peer close, pause, time-outs)
-// with its yields.
+// sending, and the response reader's endings (terminator line, peer close, pause, time-outs).
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <winsock2.h>
@@ -10,6 +9,7 @@
 
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "hostkit.h"
 #include "net/socket_connection.h"
@@ -23,14 +23,10 @@ using namespace std::string_literals;
 
 namespace {
 
-SocketSettings Loopback(int port, int timeoutMs = 1500) {
-    return SocketSettings::For("127.0.0.1", port, timeoutMs, timeoutMs);
-}
-
 // Starts `server` and connects to it.
 struct Connected {
     explicit Connected(scripted::Server& server, int timeoutMs = 1500)
-        : socket(Loopback(server.Port(), timeoutMs)) {
+        : socket(SocketSettings::For("127.0.0.1", server.Port(), timeoutMs, timeoutMs)) {
         server.Start();
         EXPECT_EQ(socket.Startup(), SocketResult::Ok);
         EXPECT_EQ(socket.Connect(), SocketResult::Ok);
@@ -55,9 +51,10 @@ int YieldCount() {
 
 }  // namespace
 
-// Port -1 stands for 80. Success leaves the last failure text in place.
-TEST(SocketStates, CallsOutOfOrderReportTheirCodes) {
-    SocketConnection socket(Loopback(-1));
+// Calls out of order, then one connection per server: dotted addresses are used as given, a name
+// is looked up. Port -1 stands for 80; success leaves the last failure text in place.
+TEST(SocketConnect, StatesAndResultPerServer) {
+    SocketConnection socket(SocketSettings::For("127.0.0.1", -1, 1500, 1500));
     EXPECT_EQ(socket.Settings().port, 80);
     EXPECT_EQ(socket.LastError(), "");
     CString out("stale");
@@ -71,32 +68,22 @@ TEST(SocketStates, CallsOutOfOrderReportTheirCodes) {
     EXPECT_EQ(socket.Startup(), SocketResult::Ok);
     EXPECT_TRUE(socket.Close());
     EXPECT_EQ(socket.LastError(), "The socket has not been intitialized");
-}
 
-// Dotted addresses are used as given; a name is looked up.
-TEST(SocketConnect, ResultPerServer) {
     scripted::Server live;
     const uint16_t unused = scripted::Server().Port();  // bound, then released: nothing listens there
     live.Start();
-    const struct {
-        const char* server;
-        int port;
-        SocketResult result;
-        const char* error;
-    } cases[] = {
+    const std::tuple<const char*, int, SocketResult, const char*> cases[] = {
         {"127.0.0.1", unused, SocketResult::ConnectFailed, "There is no connection for the socket"},
         {"no-such-host.invalid", 143, SocketResult::BadServer,
          "The supplied server 'no-such-host.invalid' is invalid"},
         {"localhost", live.Port(), SocketResult::Ok, ""},
     };
-    for (const auto& c : cases) {
-        SocketSettings settings = Loopback(c.port);
-        settings.server = c.server;
-        SocketConnection socket(settings);
+    for (const auto& [server, port, result, error] : cases) {
+        SocketConnection socket(SocketSettings::For(server, port, 1500, 1500));
         ASSERT_EQ(socket.Startup(), SocketResult::Ok);
-        EXPECT_EQ(socket.Connect(), c.result) << c.server;
-        EXPECT_EQ(socket.LastError(), c.error) << c.server;
-        EXPECT_EQ(socket.IsConnected(), c.result == SocketResult::Ok) << c.server;
+        EXPECT_EQ(socket.Connect(), result) << server;
+        EXPECT_EQ(socket.LastError(), error) << server;
+        EXPECT_EQ(socket.IsConnected(), result == SocketResult::Ok) << server;
     }
     EXPECT_TRUE(live.Finish().ok);
 }
@@ -157,9 +144,9 @@ TEST(SocketSend, PeerGoneIsAnErrorNotASignal) {
     EXPECT_TRUE(c.socket.IsConnected());  // a failed send leaves the decision to the owner
 }
 
-// One Receive per row. A terminator line ends the response at once only with an earlier line in
-// the 30-byte tail (the last chunk when longer, else the end of all that came); otherwise the
-// pause ends it. Every chunk but the one that ends the response yields twice.
+// One Receive per row, first-byte wait 2 s. A terminator line ends the response at once only with
+// an earlier line in the 30-byte tail (the last chunk when longer, else the end of all that came);
+// otherwise the pause ends it. Every chunk but the one that ends the response yields twice.
 TEST(SocketReceive, OutcomeTextTimeAndYields) {
     std::string fetched, fetches;  // 20 kB of lines as sent, and as a transcript reply
     for (int i = 0; fetched.size() < 20000; ++i) {
@@ -169,49 +156,40 @@ TEST(SocketReceive, OutcomeTextTimeAndYields) {
     }
     fetched += "AEG7 OK Fetch completed.\r\n";
     const std::string longLine = "AEG1 OK this status text is longer than thirty";
-    const TransportWaits shipped;
+    const int manyYields = -2 * ((static_cast<int>(fetched.size()) + 4095) / 4096 - 1);
     const struct {
-        const char* name;
-        std::string script;  // a transcript
-        std::chrono::microseconds firstByte, pause;
+        std::string script, text;  // a transcript, and what Receive gives
         SocketResult result;
-        std::string text, error;  // error "-": not checked
+        const char* error;
+        std::chrono::microseconds pause;
         double minSeconds, maxSeconds;
-        int yields;  // negative: at least that many
+        int yields;  // negative: at least that many, an even number
         const char* terminator = "AEG1";
     } rows[] = {
-        {"peer closes before sending", "!close", 2s, 100ms, SocketResult::NoData, "", "No data on the socket",
-         0, 1.5, 0},
-        {"silent peer: the first-byte wait", "!delay 4000", 2s, 100ms, SocketResult::NoData, "",
-         "No data on the socket", 1.95, 3.5, 0},
+        {"!close", "", SocketResult::NoData, "No data on the socket", 100ms, 0, 1.5, 0},
+        {"!delay 4000", "", SocketResult::NoData, "No data on the socket", 100ms, 1.95, 3.5, 0},
 #ifndef _WIN32  // wine reads a reset after data as an orderly end
-        {"reset after data", "< * partial answer that goes on\n!delay 100\n!reset", 2s, 1s,
-         SocketResult::ConnectionReset, "* partial answer that goes on\r\n",
-         "The connection was terminated on a reset", 0, 10, 2},
+        {"< * partial answer\n!delay 100\n!reset", "* partial answer\r\n", SocketResult::ConnectionReset,
+         "The connection was terminated on a reset", 1s, 0, 10, 2},
 #endif
-        {"peer close ends the response", "< * BYE going away\n!close", 2s, 2s, SocketResult::Ok,
-         "* BYE going away\r\n", "-", 0, 1.5, 2},
-        {"a NUL ends what is taken of a chunk", "< abc\0def\n!close"s, 2s, 100ms, SocketResult::Ok, "abc",
-         "-", 0, 10, 2},
-        {"terminator line after an earlier line", "< * 3 EXISTS | AEG1 OK Select done\n!delay 3000", 2s, 1s,
-         SocketResult::Ok, "* 3 EXISTS\r\nAEG1 OK Select done\r\n", "-", 0, 0.7, 0},
-        {"long chunk without an earlier line: the pause", "< " + longLine + "\n!delay 3000", 2s, 1s,
-         SocketResult::Ok, longLine + "\r\n", "-", 1.0, 2.5, 2},
-        {"the tail reaches into the chunk before",
-         "< * SEARCH 1 2 3 4 5 6 7 8 9 10 11\n!delay 50\n< AEG1 OK\n!delay 3000", 2s, 1s, SocketResult::Ok,
-         "* SEARCH 1 2 3 4 5 6 7 8 9 10 11\r\nAEG1 OK\r\n", "-", 0, 0.7, 2},
-        {"no terminator: the pause", "< * OK server ready\n!delay 1500", 2s, 300ms, SocketResult::Ok,
-         "* OK server ready\r\n", "-", 0.3, 1.2, 2, nullptr},
-        {"many chunks", "< " + fetches + "AEG7 OK Fetch completed.\n!delay 2000", 2s, 1500ms,
-         SocketResult::Ok, fetched, "-", 0, 1.0, -2 * ((static_cast<int>(fetched.size()) + 4095) / 4096 - 1),
-         "AEG7"},
-        // The shipped waits: a pause of 3 s and 500 µs ends a short tagged response.
-        {"shipped waits", "< AEG1 OK\n!delay 5000", shipped.firstByte, shipped.pause, SocketResult::Ok,
-         "AEG1 OK\r\n", "-", 3.0, 4.5, 2},
+        {"< * BYE going away\n!close", "* BYE going away\r\n", SocketResult::Ok, "", 2s, 0, 1.5, 2},
+        {"< abc\0def\n!close"s, "abc", SocketResult::Ok, "", 100ms, 0, 10, 2},  // a NUL ends the chunk
+        {"< * 3 EXISTS | AEG1 OK Select done\n!delay 3000", "* 3 EXISTS\r\nAEG1 OK Select done\r\n",
+         SocketResult::Ok, "", 1s, 0, 0.7, 0},
+        // A long chunk without an earlier line: the pause.
+        {"< " + longLine + "\n!delay 3000", longLine + "\r\n", SocketResult::Ok, "", 1s, 1.0, 2.5, 2},
+        // The tail reaches into the chunk before.
+        {"< * SEARCH 1 2 3 4 5 6 7 8 9 10 11\n!delay 50\n< AEG1 OK\n!delay 3000",
+         "* SEARCH 1 2 3 4 5 6 7 8 9 10 11\r\nAEG1 OK\r\n", SocketResult::Ok, "", 1s, 0, 0.7, 2},
+        {"< * OK ready\n!delay 1500", "* OK ready\r\n", SocketResult::Ok, "", 300ms, 0.3, 1.2, 2, nullptr},
+        {"< " + fetches + "AEG7 OK Fetch completed.\n!delay 2000", fetched, SocketResult::Ok, "", 1500ms, 0,
+         1.0, manyYields, "AEG7"},
+        // The shipped pause of 3 s and 500 µs ends a short tagged response.
+        {"< AEG1 OK\n!delay 5000", "AEG1 OK\r\n", SocketResult::Ok, "", TransportWaits().pause, 3.0, 4.5, 2},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        testing_hooks::OverrideTransportWaits({row.firstByte, row.pause});
+        SCOPED_TRACE(row.script.substr(0, 60));
+        testing_hooks::OverrideTransportWaits({2s, row.pause});
         scripted::Server server;
         scripted::Play(server, row.script);
         HostKit_Clear();
@@ -219,12 +197,10 @@ TEST(SocketReceive, OutcomeTextTimeAndYields) {
         CString out("left over");
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(c.socket.Receive(out, row.terminator), row.result);
-        const double seconds = SecondsSince(start);
-        EXPECT_GE(seconds, row.minSeconds);
-        EXPECT_LT(seconds, row.maxSeconds);
+        EXPECT_GE(SecondsSince(start), row.minSeconds);
+        EXPECT_LT(SecondsSince(start), row.maxSeconds);
         EXPECT_EQ(out.str(), row.text);  // nothing is read before a failure
-        const std::string& error = c.socket.LastError().str();
-        EXPECT_EQ(error, row.error == "-" ? error : row.error);
+        EXPECT_EQ(c.socket.LastError(), row.error);
         EXPECT_TRUE(c.socket.IsConnected()) << "a reset leaves the decision to the owner";
         const int yields = YieldCount();
         EXPECT_TRUE(row.yields >= 0 ? yields == row.yields : yields >= -row.yields && yields % 2 == 0)
@@ -244,10 +220,9 @@ TEST(SocketReceive, TimeOutAfterDataReturnsTheData) {
     scripted::Play(server, "< * 1 FETCH (UID 7 BODY[] {300}\n!delay 100\n< stolen bytes$\n!delay 4000");
     Connected c(server, 500);
     static sock::Handle fd;
-    static int yields;
     static std::string taken;
+    static int yields = 0;
     fd = c.socket.NativeHandle();
-    yields = 0;
     YieldHook_Set(
         [](void*) {
             char buffer[64];
@@ -270,10 +245,7 @@ TEST(SocketReceive, TimeOutAfterDataReturnsTheData) {
 }
 
 TEST(SocketTail, TerminatorRule) {
-    const struct {
-        const char* tail;
-        bool complete;
-    } cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"* 1 EXISTS\r\nAEG1 OK\r\n", true},
         {"\r\nAEG1\r\n", true},
         {"* 1 EXISTS\rXAEG1 OK\r\n", true},    // the character after the CR is skipped, whatever it is
@@ -285,5 +257,6 @@ TEST(SocketTail, TerminatorRule) {
         {"* 1 EXISTS\r\n* AEG1 OK\r\n", false},
         {"\r\n", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(TailEndsWithTerminatorLine(c.tail, "AEG1"), c.complete) << c.tail;
+    for (const auto& [tail, complete] : cases)
+        EXPECT_EQ(TailEndsWithTerminatorLine(tail, "AEG1"), complete) << tail;
 }

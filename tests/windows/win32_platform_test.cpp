@@ -1,7 +1,5 @@
-// The Win32 back end of the platform layer, run under wine: the open rules of attachment files,
-// the temporary directory, the code page, the registry's MIME database, the zone, the host
-// libraries by name and by ordinal, the resources with and without the language library, and
-// record memory. The transport's own tests (tests/net) run under wine as well.
+// The Win32 back end of the platform layer under wine: attachment files, the code page, the
+// registry's MIME database, the zone, the host libraries, the resources and record memory.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // RegDeleteTreeA, for the test's own registry keys
 #include <windows.h>
@@ -12,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "host_journal.h"
 #include "mime/date_parse.h"
@@ -43,52 +43,38 @@ TEST(Win32Files, OpenRulesAndNewFiles) {
     EXPECT_EQ(std::string(files::TempDirectory().c_str()), system);
     EXPECT_EQ(system[std::strlen(system) - 1], '\\');
     const std::string plain = TempFile("zq-plain.bin", std::string_view("ab\0cd", 5));
-    const std::string readOnly = TempFile("zq-readonly.bin", "x");
+    const std::string readOnly = TempFile("zq-readonly.bin", "x"), held = TempFile("zq-held.bin", "held");
     ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    const std::string held = TempFile("zq-held.bin", "held");
     HANDLE other = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    const std::pair<std::string, uint32_t> sizes[] = {{plain, 5},
-                                                      {TempFile("zq-empty.bin", ""), 0},
-                                                      {readOnly, 0},
-                                                      {held, 0},
-                                                      {TempFile("zq-missing.bin"), 0}};
-    for (const auto& [path, size] : sizes) {
+    for (const std::string& path :
+         {plain, TempFile("zq-empty.bin", ""), readOnly, held, TempFile("zq-no.bin")}) {
         const files::ExclusiveFile file(path.c_str());
-        EXPECT_EQ(file.IsOpen(), size > 0) << path;
-        EXPECT_EQ(file.Size(), size) << path;
+        EXPECT_EQ(file.IsOpen(), path == plain) << path;
+        EXPECT_EQ(file.Size(), path == plain ? 5u : 0u) << path;
+        char buffer[8] = {};
+        EXPECT_EQ(file.ReadAt(1, buffer, sizeof buffer), path == plain ? 4u : 0u);
+        EXPECT_EQ(std::string(buffer, 4), path == plain ? std::string("b\0cd", 4) : std::string(4, '\0'));
     }
     ::CloseHandle(other);
-    {
-        const files::ExclusiveFile file(plain.c_str());
-        char buffer[8] = {};
-        EXPECT_EQ(file.ReadAt(1, buffer, sizeof buffer), 4u);
-        EXPECT_EQ(std::string(buffer, 4), std::string("b\0cd", 4));
-    }
     EXPECT_TRUE(files::Exists(plain.c_str()) && files::Remove(plain.c_str()));
-    EXPECT_FALSE(files::Exists(plain.c_str()));
-    EXPECT_FALSE(files::Remove(plain.c_str()));
+    EXPECT_FALSE(files::Exists(plain.c_str()) || files::Remove(plain.c_str()));
     ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     std::string bytes;
-    const std::string taken = TempFile("zq-taken.bin", "theirs");
+    const std::string taken = TempFile("zq-taken.bin", "theirs"), fresh = TempFile("zq-fresh.bin");
     {
         files::NewFile file(taken.c_str());
-        EXPECT_TRUE(file.NameTaken());
-        EXPECT_FALSE(file.IsOpen());
-        EXPECT_FALSE(file.Write("x", 1));
+        EXPECT_TRUE(file.NameTaken() && !file.IsOpen() && !file.Write("x", 1));
     }
     EXPECT_TRUE(files::ReadPlainFile(taken.c_str(), bytes));
     EXPECT_EQ(bytes, "theirs");
-    const std::string fresh = TempFile("zq-fresh.bin");
     files::FileIdentity identity;
     {
         files::NewFile file(fresh.c_str());
-        ASSERT_TRUE(file.IsOpen());
-        EXPECT_FALSE(file.NameTaken());
-        EXPECT_TRUE(file.Write("ab", 2) && file.Write("cd", 2));
-        EXPECT_TRUE(file.Close(&identity));
+        ASSERT_TRUE(file.IsOpen() && !file.NameTaken());
+        EXPECT_TRUE(file.Write("ab", 2) && file.Write("cd", 2) && file.Close(&identity));
     }
     EXPECT_TRUE(files::ReadPlainFile(fresh.c_str(), bytes));
     EXPECT_EQ(bytes, "abcd");
@@ -99,27 +85,20 @@ TEST(Win32Files, OpenRulesAndNewFiles) {
     const std::string unfinished = TempFile("zq-unfinished.bin");
     EXPECT_TRUE(files::NewFile(unfinished.c_str()).Write("x", 1));
     EXPECT_FALSE(files::Exists(unfinished.c_str()));
-    for (const auto& [path, size] : sizes) files::Remove(path.c_str());
-    for (const std::string& path : {taken, fresh}) files::Remove(path.c_str());
+    for (const std::string& path : {readOnly, held, taken, fresh}) files::Remove(path.c_str());
 }
 
 TEST(Win32CodePage, SystemConversionToTheAnsiCodePage) {
     ASSERT_EQ(::GetACP(), 1252u) << "the rows below are Windows-1252";
-    const struct {
-        std::u16string text;
-        std::string ansi;
-    } cases[] = {
-        {u"plain", "plain"},
-        {u"caf\u00e9 \u20ac\u2122", "caf\xe9 \x80\x99"},
-        {u"e\u0301", "\xe9"},     // composed by the composite check
-        {u"\u4e00\u0416", "??"},  // not in the code page: the default character
-    };
-    for (const auto& c : cases) {
+    // Composed by the composite check; not in the code page: the default character.
+    const std::pair<std::u16string, std::string> cases[] = {
+        {u"caf\u00e9 \u20ac\u2122", "caf\xe9 \x80\x99"}, {u"e\u0301", "\xe9"}, {u"\u4e00\u0416", "??"}};
+    for (const auto& [text, ansi] : cases) {
         std::string out = "<";
-        const int added = codepage::WideToAnsi(reinterpret_cast<const uint16_t*>(c.text.data()),
-                                               static_cast<int>(c.text.size()), out);
-        EXPECT_EQ(out, "<" + c.ansi);
-        EXPECT_EQ(added, static_cast<int>(c.ansi.size()));
+        const auto* units = reinterpret_cast<const uint16_t*>(text.data());
+        EXPECT_EQ(codepage::WideToAnsi(units, static_cast<int>(text.size()), out),
+                  static_cast<int>(ansi.size()));
+        EXPECT_EQ(out, "<" + ansi);
     }
     EXPECT_EQ(codepage::AnsiByteOf(0x20AC), 0x80);
     EXPECT_EQ(codepage::AnsiByteOf(0x4E00), -1);
@@ -131,11 +110,7 @@ TEST(Win32MimeDatabase, RegistryEntriesInEnumerationOrder) {
     const std::string base = std::string(root) + "\\Content Type";
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, root);
     const DWORD number = 7;
-    const struct {
-        std::string type;
-        DWORD kind;
-        const void* extension;
-    } entries[] = {
+    const std::tuple<std::string, DWORD, const void*> entries[] = {
         {"application/pdf", REG_SZ, ".PDF"},
         {"application/x-number", REG_DWORD, &number},  // not a string: left out
         {"image/png", REG_SZ, nullptr},                // no value: left out
@@ -143,32 +118,25 @@ TEST(Win32MimeDatabase, RegistryEntriesInEnumerationOrder) {
         {"text/plain", REG_SZ, ".txt"},
         {std::string(130, 'z'), REG_SZ, ".zzz"},  // a name past 128 characters ends the enumeration
     };
-    for (const auto& e : entries) {
+    for (const auto& [type, kind, extension] : entries) {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (base + "\\" + e.type).c_str(), 0, nullptr, 0,
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (base + "\\" + type).c_str(), 0, nullptr, 0,
                                     KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        const DWORD size = e.kind == REG_SZ ? 5 : sizeof number;  // the extensions with their NUL
-        if (e.extension)
-            ::RegSetValueExA(key, "Extension", 0, e.kind, static_cast<const BYTE*>(e.extension), size);
+        const DWORD size = kind == REG_SZ ? 5 : sizeof number;  // the extensions with their NUL
+        if (extension) ::RegSetValueExA(key, "Extension", 0, kind, static_cast<const BYTE*>(extension), size);
         ::RegCloseKey(key);
     }
     ContentTypeTable table(base.c_str());
-    const struct {
-        const char* extension;
-        const char* type;
-        bool answer;
-    } cases[] = {
-        {"pdf", "application/pdf", true},
-        {"c", "text/css", true},
-        {"T", "text/plain", true},
-        {"zzz", ContentTypeTable::kDefaultType, true},
-        {"", ContentTypeTable::kDefaultType, false},
-    };
-    for (const auto& c : cases) {
+    const std::tuple<const char*, const char*, bool> cases[] = {{"pdf", "application/pdf", true},
+                                                                {"c", "text/css", true},
+                                                                {"T", "text/plain", true},
+                                                                {"zzz", ContentTypeTable::kDefaultType, true},
+                                                                {"", ContentTypeTable::kDefaultType, false}};
+    for (const auto& [extension, expected, answer] : cases) {
         CString type;
-        EXPECT_EQ(table.Lookup(c.extension, type), c.answer) << c.extension;
-        EXPECT_EQ(std::string(type.c_str()), c.type) << c.extension;
+        EXPECT_EQ(table.Lookup(extension, type), answer) << extension;
+        EXPECT_EQ(std::string(type.c_str()), expected) << extension;
     }
     EXPECT_EQ(table.GetCount(), 3);
     ContentTypeTable missing("ZqTestNoSuchKey\\Content Type");
@@ -185,11 +153,9 @@ TEST(Win32Zone, SystemZoneRules) {
     TimeZoneInformation info;
     const TimeZoneId id = GetTimeZoneInformation(info, 2024);
     EXPECT_TRUE(id == TimeZoneId::Standard || id == TimeZoneId::Daylight);
-    EXPECT_EQ(info.Bias, -60);
-    EXPECT_EQ(info.DaylightBias, -60);
-    EXPECT_EQ(info.StandardDate.wMonth, 10);
-    EXPECT_EQ(info.DaylightDate.wMonth, 3);
-    EXPECT_EQ(info.StandardDate.wDay, 5);
+    const int fields[] = {info.Bias, info.DaylightBias, info.StandardDate.wMonth, info.DaylightDate.wMonth,
+                          info.StandardDate.wDay};
+    EXPECT_EQ(std::vector<int>(std::begin(fields), std::end(fields)), std::vector<int>({-60, -60, 10, 3, 5}));
     EXPECT_EQ(CurrentLocalZone().standardOffsetEast, 3600);
 }
 
@@ -228,20 +194,16 @@ TEST(Win32Resources, LanguageLibraryThenOwnTable) {
     ASSERT_NE(instance, nullptr);
     HMODULE language = ::LoadLibraryExA("ZQ_IMAPLANG.DLL", nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(language, nullptr);
-    const struct {
-        void* handle;
-        unsigned id;
-        const char* text;
-    } cases[] = {
+    const std::tuple<void*, unsigned, const char*> cases[] = {
         {instance, 4327, "OSTRAVO INFO -- %s"}, {instance, 4328, "Server logon failed for user '%s'"},
         {instance, 4000, "MsgPlugIns"},         {instance, 4999, ""},
         {language, 4327, "LANG INFO [%s]"},     {language, 4328, "Anmeldung fehlgeschlagen: '%s'"},
         {language, 4325, "Zoquerel"},  // not in the language library: the module's own
         {nullptr, 4323, "ImapPlugin"},
     };
-    for (const auto& c : cases) {
-        resources::SetResourceHandle(c.handle);
-        EXPECT_EQ(std::string(resources::LoadString(c.id).c_str()), c.text) << c.id;
+    for (const auto& [handle, id, text] : cases) {
+        resources::SetResourceHandle(handle);
+        EXPECT_EQ(std::string(resources::LoadString(id).c_str()), text) << id;
     }
     resources::SetResourceHandle(nullptr);
     ::FreeLibrary(language);

@@ -1,0 +1,139 @@
+// The text classes and conversions of the platform layer: CString's clamping rules, the line
+// array's split, and Windows-1252.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/cstring.h"
+#include "platform/line_array.h"
+
+using Lines = std::vector<std::string>;
+
+static std::string Convert(std::vector<uint16_t> units) {
+    std::string out = "<";
+    const int n = codepage::WideToAnsi(units.data(), static_cast<int>(units.size()), out);
+    EXPECT_EQ(n + 1, static_cast<int>(out.size())) << "the count of bytes added";
+    return out.substr(1);
+}
+
+// A letter with a mark and no composite, or a lone mark, is covered by the UTF-8 tests.
+TEST(CodePageTest, Windows1252PositionsAndMarks) {
+    EXPECT_EQ(Convert({'A', 0xE9, 0xFF, 0xA0}), "A\xE9\xFF\xA0");
+    EXPECT_EQ(Convert({0x20AC, 0x2019, 0x0160, 0x017E, 0x0178, 0x2122}), "\x80\x92\x8A\x9E\x9F\x99");
+    // Undefined positions round-trip from their C1 control; the others cannot be held.
+    EXPECT_EQ(Convert({0x81, 0x8D, 0x9D, 0x80, 0x9F}), "\x81\x8D\x9D??");
+    EXPECT_EQ(Convert({0x0100, 0x4E2D, 0xFFFD}), "???");
+    EXPECT_EQ(Convert({'S', 0x030C, 'y', 0x0308}), "\x8A\xFF");
+    EXPECT_EQ(Convert({'e', 0x0301, 0x0301}), "\xE9") << "a second mark is discarded";
+    EXPECT_EQ(Convert({0x4E2D, 0x0301}), "?");
+}
+
+// The algorithms lean on the class library's clamping rules; these are the ones that bite. Long
+// texts take the skip search: same answers, first occurrence, start honoured.
+TEST(CStringTest, ExtractionAndSearchesClampAndAnswerMinusOne) {
+    const CString s("Hello"), t("a,b,,c"), big(std::string(10000, 'A') + "AEG7 OK AEG7");
+    const std::pair<CString, const char*> texts[] = {
+        {s.Mid(2), "llo"},    {s.Mid(5), ""},        {s.Mid(9), ""},   {s.Mid(-3, 2), "He"},
+        {s.Mid(3, 99), "lo"}, {s.Left(99), "Hello"}, {s.Left(-1), ""}, {s.Right(2), "lo"},
+        {s.Right(0), ""},     {s.Mid(1, 1), "e"},
+    };
+    const std::pair<int, int> positions[] = {
+        {t.Find(','), 1},
+        {t.Find(',', 2), 3},
+        {t.Find(',', 6), -1},
+        {t.Find(",,"), 3},
+        {t.Find("x"), -1},
+        {t.Find("", 6), 6},
+        {t.ReverseFind(','), 4},
+        {t.ReverseFind('x'), -1},
+        {big.Find("AEG7"), 10000},
+        {big.Find("AEG7", 10001), 10008},
+        {big.Find("AEG8"), -1},
+        {big.Find("AA", 9990), 9990},
+        {big.Find("G7", 10011), -1},
+    };
+    for (const auto& [actual, expected] : texts)
+        EXPECT_EQ(actual, expected) << "row " << &actual - &texts[0].first;
+    for (const auto& [actual, expected] : positions)
+        EXPECT_EQ(actual, expected) << "row " << &actual - &positions[0].first;
+}
+
+TEST(CStringTest, EditingOperationsAndLongFormat) {
+    CString s("  MiXed \t\r\n");
+    s.TrimLeft();
+    s.TrimRight();
+    EXPECT_EQ(s, "MiXed");
+    s.MakeLower();
+    EXPECT_EQ(s, "mixed");
+    CString r("aXbXXc");
+    EXPECT_EQ(r.Replace("X", "--"), 3);
+    EXPECT_EQ(r, "a--b----c");
+    EXPECT_EQ(r.Replace("", "z"), 0);
+    EXPECT_EQ(r.Replace("--", "-"), 3);  // hits do not overlap, and the search goes on after each
+    EXPECT_EQ(r, "a-b--c");
+    EXPECT_EQ(r.Remove('-'), 3);
+    EXPECT_EQ(r, "abc");
+    CString lower("\xC4Z");
+    lower.MakeLower();
+    EXPECT_EQ(lower, "\xC4z") << "only A-Z fold";
+    EXPECT_EQ(CString("INBOX").CompareNoCase("inbox"), 0);
+    EXPECT_NE(CString("INBOX").CompareNoCase("inbox2"), 0);
+    CString formatted;
+    formatted.Format("%s-%d", std::string(5000, 'x').c_str(), 42);
+    EXPECT_EQ(formatted, std::string(5000, 'x') + "-42");
+}
+
+// Only CR ends a line, and the character after it goes whatever it is; a last line without one is
+// kept. Fixed texts, then the rule one byte at a time against the wide scan on texts dense with CRs
+// (CR CR and a CR in the last two bytes included); owned and borrowed alike.
+TEST(LineArrayTest, SplitsAtCrAndSkipsTheCharacterAfterIt) {
+    const auto check = [](const std::string& text, const Lines& expected) {
+        LineArray owned, borrowed;
+        EXPECT_EQ(owned.AppendLines(std::string_view(text)), static_cast<int>(expected.size())) << text;
+        EXPECT_EQ(borrowed.AppendBorrowedLines(text), static_cast<int>(expected.size())) << text;
+        EXPECT_EQ(Lines(owned.begin(), owned.end()), expected) << text;
+        EXPECT_EQ(Lines(borrowed.begin(), borrowed.end()), expected) << text;
+        EXPECT_TRUE(expected.empty() || borrowed[0].data() == text.data()) << "a borrowed text is not copied";
+    };
+    check("a\r\nb\r\n", {"a", "b"});
+    check("a\r\n\r\nb", {"a", "", "b"});
+    check("", {});
+    check("a\nb\r\n", {"a\nb"});
+    check("a\rXb\r", {"a", "b"});
+    check("\r", {""});
+    std::mt19937 random(3);
+    for (size_t length = 0; length < 3000 && !HasFailure(); length += length < 200 ? 1 : 101) {
+        std::string text(length, ' ');
+        for (char& c : text) c = "ab\r\n"[random() % (length % 3 == 0 ? 4 : 3)];
+        Lines expected;
+        for (size_t p = 0; p < text.size();) {
+            const size_t cr = std::min(text.find('\r', p), text.size());
+            expected.emplace_back(text, p, cr - p);
+            p = text.size() - cr > 2 ? cr + 2 : text.size();
+        }
+        check(text, expected);
+    }
+}
+
+// Views stay valid across later appends, and a kept text is not copied.
+TEST(LineArrayTest, AppendsKeepEarlierLinesAndTheTextsTheyViewInto) {
+    LineArray lines;
+    std::string first = "one\r\ntwo\r\n";
+    EXPECT_EQ(lines.AppendLines(std::string_view(first)), 2);
+    first.assign("xxxxxxxxxx");  // the array holds its own copy
+    std::string big(1000, 'b');
+    big += "\r\nlast";
+    const char* const data = big.data();
+    EXPECT_EQ(lines.AppendLines(std::move(big)), 2);
+    for (int i = 0; i < 100; ++i) lines.AppendLines(std::string_view("s\r\n"));
+    ASSERT_EQ(lines.GetSize(), 104);
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), (Lines{"one", "two", std::string(1000, 'b'), "last"}));
+    EXPECT_EQ(lines[2].data(), data);
+    lines.RemoveAt(0);
+    EXPECT_EQ(lines[0], "two");
+    EXPECT_EQ(lines.GetUpperBound(), 102);
+}
