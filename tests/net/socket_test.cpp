@@ -1,12 +1,22 @@
 // The transport over loopback, on both systems: result codes and their texts, connecting and
-// sending, and the response reader's endings (terminator line, peer close, pause, time-outs).
+// sending, the response reader's endings (terminator line, peer close, pause, time-outs), and on
+// POSIX what a host process does around it (errno values, signals, descriptors, stream options).
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <winsock2.h>
 #else
+#include <arpa/inet.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -14,6 +24,7 @@
 #include "hostkit.h"
 #include "net/socket_connection.h"
 #include "net/transport_waits.h"
+#include "platform/host_binding.h"
 #include "scripted_server.h"
 #include "transcript.h"
 #include "yield_hook.h"
@@ -38,16 +49,95 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int YieldCount() {
-    int yields = 0;
-    for (int i = 0; i < HostKit_CallCount(); ++i) {
-        const HostKitCall* call = HostKit_Call(i);
-        if (std::string(call->function) != "SyncYieldCycles") continue;
-        EXPECT_EQ(call->number1, 10);
-        ++yields;
-    }
-    return yields;
+// What a client gave: its result and text, the time it took, the yields (of 10 cycles each) and
+// signals it saw, and the transport's state after it.
+struct ClientRun {
+    int result = -1;
+    long long micros = 0;
+    int yields = 0, signals = 0, connected = 0;
+    std::string text, error;
+    double seconds() const { return static_cast<double>(micros) / 1e6; }
+};
+using Client = std::function<int(SocketConnection&, std::string&)>;
+
+ClientRun Measured(const Client& client, uint16_t port, int timeoutMs) {
+    ClientRun run;
+    SocketConnection socket(SocketSettings::For("127.0.0.1", port, timeoutMs, timeoutMs));
+    HostKit_Clear();
+    const auto start = std::chrono::steady_clock::now();
+    if (socket.Startup() == SocketResult::Ok) run.result = client(socket, run.text);
+    run.micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    for (int i = 0; i < HostKit_CallCount(); ++i)
+        run.yields +=
+            std::string(HostKit_Call(i)->function) == "SyncYieldCycles" && HostKit_Call(i)->number1 == 10;
+    run.error = socket.LastError().str();
+    run.connected = socket.IsConnected();
+    return run;
 }
+
+#ifdef _WIN32
+ClientRun InClient(const Client& client, uint16_t port, int timeoutMs) {
+    return Measured(client, port, timeoutMs);
+}
+#else
+volatile sig_atomic_t g_delivered = 0;
+
+// Runs `client` in a child process of one thread, so that the signals reach the thread that
+// waits and the descriptors it takes are its own: a handler installed without SA_RESTART (as a
+// host's timer handler often is) takes SIGALRM every 50 ms. The child stays clear of floating
+// point: under the i386 emulator a signal can leave the x87 state unusable.
+ClientRun InClient(const Client& client, uint16_t port, int timeoutMs) {
+    int ends[2];
+    if (pipe(ends) != 0) return {};
+    if (fork() == 0) {
+        struct sigaction action {};
+        action.sa_handler = [](int) { g_delivered = g_delivered + 1; };
+        sigaction(SIGALRM, &action, nullptr);
+        const itimerval every{{0, 50000}, {0, 50000}}, off{};
+        setitimer(ITIMER_REAL, &every, nullptr);
+        ClientRun run = Measured(client, port, timeoutMs);
+        setitimer(ITIMER_REAL, &off, nullptr);
+        const long long head[] = {run.result,  run.micros,    run.yields,
+                                  g_delivered, run.connected, static_cast<long long>(run.text.size())};
+        const std::string bytes =
+            std::string(reinterpret_cast<const char*>(head), sizeof head) + run.text + run.error;
+        size_t done = 0;
+        for (ssize_t n = 0; done < bytes.size() && n >= 0; done += static_cast<size_t>(n))
+            n = write(ends[1], bytes.data() + done, bytes.size() - done);
+        _exit(0);
+    }
+    close(ends[1]);
+    std::string bytes;
+    char buffer[4096];
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, static_cast<size_t>(n));
+    close(ends[0]);
+    wait(nullptr);
+    long long head[6] = {-2};
+    if (bytes.size() >= sizeof head) std::memcpy(head, bytes.data(), sizeof head);
+    const size_t textSize = static_cast<size_t>(head[5]);
+    return ClientRun{static_cast<int>(head[0]),
+                     head[1],
+                     static_cast<int>(head[2]),
+                     static_cast<int>(head[3]),
+                     static_cast<int>(head[4]),
+                     bytes.substr(std::min(bytes.size(), sizeof head), textSize),
+                     bytes.substr(std::min(bytes.size(), sizeof head + textSize))};
+}
+
+// In the child: raises the descriptor limit to `limit` and takes descriptors until one numbered
+// `upTo` is taken or none is left; false when the limit could not be set.
+bool TakeDescriptors(rlim_t limit, int upTo) {
+    rlimit changed{};
+    getrlimit(RLIMIT_NOFILE, &changed);
+    changed.rlim_cur = limit;
+    const bool set = setrlimit(RLIMIT_NOFILE, &changed) == 0;
+    for (int fd = dup(0); fd >= 0 && fd < upTo;) fd = dup(0);
+    return set;
+}
+#endif
 
 }  // namespace
 
@@ -144,9 +234,11 @@ TEST(SocketSend, PeerGoneIsAnErrorNotASignal) {
     EXPECT_TRUE(c.socket.IsConnected());  // a failed send leaves the decision to the owner
 }
 
-// One Receive per row, first-byte wait 2 s. A terminator line ends the response at once only with
-// an earlier line in the 30-byte tail (the last chunk when longer, else the end of all that came);
-// otherwise the pause ends it. Every chunk but the one that ends the response yields twice.
+// One Receive per row, first-byte wait 2 s; on POSIX under a signal every 50 ms (a signal neither
+// ends a wait early nor starts it again from the beginning) and on a stream numbered past what
+// select can watch. A terminator line ends the response at once only with an earlier line in the
+// 30-byte tail (the last chunk when longer, else the end of all that came); otherwise the pause
+// ends it. Every chunk but the one that ends the response yields twice.
 TEST(SocketReceive, OutcomeTextTimeAndYields) {
     std::string fetched, fetches;  // 20 kB of lines as sent, and as a transcript reply
     for (int i = 0; fetched.size() < 20000; ++i) {
@@ -181,30 +273,45 @@ TEST(SocketReceive, OutcomeTextTimeAndYields) {
         // The tail reaches into the chunk before.
         {"< * SEARCH 1 2 3 4 5 6 7 8 9 10 11\n!delay 50\n< AEG1 OK\n!delay 3000",
          "* SEARCH 1 2 3 4 5 6 7 8 9 10 11\r\nAEG1 OK\r\n", SocketResult::Ok, "", 1s, 0, 0.7, 2},
-        {"< * OK ready\n!delay 1500", "* OK ready\r\n", SocketResult::Ok, "", 300ms, 0.3, 1.2, 2, nullptr},
+        {"< * OK ready\n!delay 1500", "* OK ready\r\n", SocketResult::Ok, "", 300ms, 0.3, 0.8, 2, nullptr},
         {"< " + fetches + "AEG7 OK Fetch completed.\n!delay 2000", fetched, SocketResult::Ok, "", 1500ms, 0,
          1.0, manyYields, "AEG7"},
         // The shipped pause of 3 s and 500 µs ends a short tagged response.
         {"< AEG1 OK\n!delay 5000", "AEG1 OK\r\n", SocketResult::Ok, "", TransportWaits().pause, 3.0, 4.5, 2},
     };
+    host::YieldCycles(10);  // the host libraries bound before the children start: no loading under signals
     for (const auto& row : rows) {
         SCOPED_TRACE(row.script.substr(0, 60));
         testing_hooks::OverrideTransportWaits({2s, row.pause});
         scripted::Server server;
         scripted::Play(server, row.script);
-        HostKit_Clear();
-        Connected c(server);
-        CString out("left over");
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(c.socket.Receive(out, row.terminator), row.result);
-        EXPECT_GE(SecondsSince(start), row.minSeconds);
-        EXPECT_LT(SecondsSince(start), row.maxSeconds);
-        EXPECT_EQ(out.str(), row.text);  // nothing is read before a failure
-        EXPECT_EQ(c.socket.LastError(), row.error);
-        EXPECT_TRUE(c.socket.IsConnected()) << "a reset leaves the decision to the owner";
-        const int yields = YieldCount();
-        EXPECT_TRUE(row.yields >= 0 ? yields == row.yields : yields >= -row.yields && yields % 2 == 0)
-            << yields;
+        server.Start();
+        const ClientRun got = InClient(
+            [&row](SocketConnection& socket, std::string& text) {
+                CString out("left over");
+#ifndef _WIN32
+                if (TakeDescriptors(1200, 1100) && socket.Connect() == SocketResult::Ok &&
+                    socket.NativeHandle() <= FD_SETSIZE)
+                    return -3;
+#endif
+                SocketResult result = socket.IsConnected() ? SocketResult::Ok : socket.Connect();
+                if (result == SocketResult::Ok) result = socket.Receive(out, row.terminator);
+                text = out.str();
+                return static_cast<int>(result);
+            },
+            server.Port(), 1500);
+        EXPECT_EQ(got.result, static_cast<int>(row.result));
+        EXPECT_GE(got.seconds(), row.minSeconds);
+        EXPECT_LT(got.seconds(), row.maxSeconds);
+        EXPECT_EQ(got.text, row.text);  // nothing is read before a failure
+        EXPECT_EQ(got.error, row.error);
+        EXPECT_TRUE(got.connected) << "a reset leaves the decision to the owner";
+        EXPECT_TRUE(row.yields >= 0 ? got.yields == row.yields
+                                    : got.yields >= -row.yields && got.yields % 2 == 0)
+            << got.yields;
+#ifndef _WIN32
+        EXPECT_GE(got.signals, got.micros / 100000) << "the signals did arrive";
+#endif
         server.Finish(0ms);
     }
     testing_hooks::RestoreTransportWaits();
@@ -260,3 +367,94 @@ TEST(SocketTail, TerminatorRule) {
     for (const auto& [tail, complete] : cases)
         EXPECT_EQ(TailEndsWithTerminatorLine(tail, "AEG1"), complete) << tail;
 }
+
+#ifndef _WIN32
+// errno read as the transport condition of the same meaning (EWOULDBLOCK is EAGAIN here).
+TEST(SocketErrorMapping, TranslateLastErrorWordsEachCode) {
+    const std::tuple<int, SocketResult, const char*> cases[] = {
+        {ECONNRESET, SocketResult::ConnectionReset, "The connection was terminated on a reset"},
+        {ENETRESET, SocketResult::ConnectionReset, "The connection was terminated on a reset"},
+        {ECONNABORTED, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {ENOTCONN, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {EPIPE, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {EAGAIN, SocketResult::TimedOut, "The connection timed out"},
+        {ETIMEDOUT, SocketResult::TimedOut, "The connection timed out"},
+        {EBADF, SocketResult::UnknownError, "An unknown winsock error occured."},
+    };
+    SocketConnection socket(SocketSettings::For("127.0.0.1", 1, 1500, 1500));
+    for (const auto& [err, code, text] : cases) {
+        errno = err;
+        EXPECT_EQ(socket.TranslateLastError(), code) << "errno " << err;
+        EXPECT_EQ(socket.LastError(), text);
+    }
+}
+
+// Keep-alive always; each time-out only when set (-1 leaves the system's none). Closing gives
+// the stream back. With no descriptor left, the socket cannot be made.
+TEST(SocketConnect, OptionsOnTheStreamAndNoDescriptorLeft) {
+    const std::tuple<int, int, long, long> cases[] = {
+        {1500, 1500, 1500000, 1500000}, {1000, -1, 1000000, 0}, {-1, 2000, 0, 2000000}};
+    for (const auto& [receiveMs, sendMs, receiveUs, sendUs] : cases) {
+        scripted::Server server;
+        server.Start();
+        SocketConnection socket(SocketSettings::For("127.0.0.1", server.Port(), receiveMs, sendMs));
+        EXPECT_EQ(socket.NativeHandle(), sock::kInvalidHandle);
+        ASSERT_TRUE(socket.Startup() == SocketResult::Ok && socket.Connect() == SocketResult::Ok);
+        int keepAlive = 0;
+        socklen_t length = sizeof keepAlive;
+        EXPECT_EQ(getsockopt(socket.NativeHandle(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &length), 0);
+        EXPECT_EQ(keepAlive, 1);
+        for (const auto& [name, micros] :
+             {std::pair{SO_RCVTIMEO, receiveUs}, std::pair{SO_SNDTIMEO, sendUs}}) {
+            timeval tv{};
+            socklen_t size = sizeof tv;
+            EXPECT_EQ(getsockopt(socket.NativeHandle(), SOL_SOCKET, name, &tv, &size), 0);
+            EXPECT_EQ(tv.tv_sec * 1000000L + tv.tv_usec, micros) << name;
+        }
+        socket.Close();
+        EXPECT_EQ(socket.NativeHandle(), sock::kInvalidHandle);
+        EXPECT_FALSE(socket.IsConnected());
+        server.Finish();
+    }
+    const ClientRun got = InClient(
+        [](SocketConnection& socket, std::string&) {
+            TakeDescriptors(128, 1 << 30);
+            return static_cast<int>(socket.Connect());
+        },
+        143, 1500);
+    EXPECT_EQ(got.result, static_cast<int>(SocketResult::SocketFailed));
+    EXPECT_EQ(got.error, "Creation of the socket failed.");
+    EXPECT_FALSE(got.connected);
+}
+
+// A listener whose queue is full answers a new handshake only after it accepts the queued
+// connection; the client's retry then completes it, about a second after it began. Neither the
+// 200 ms send time-out nor signals during the handshake may end the connection attempt.
+TEST(TransportConnect, HandshakeSlowerThanTheTimeOutsAndUnderSignals) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    const auto at = reinterpret_cast<sockaddr*>(&address);
+    ASSERT_TRUE(bind(listener, at, sizeof address) == 0 && listen(listener, 0) == 0);
+    ASSERT_EQ(getsockname(listener, at, &length), 0);
+    const int filler = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(filler, at, sizeof address), 0);
+    std::thread acceptor([listener] {
+        std::this_thread::sleep_for(700ms);
+        const int first = accept(listener, nullptr, nullptr);
+        close(accept(listener, nullptr, nullptr));
+        close(first);
+    });
+    const ClientRun got =
+        InClient([](SocketConnection& socket, std::string&) { return static_cast<int>(socket.Connect()); },
+                 ntohs(address.sin_port), 200);
+    EXPECT_EQ(got.result, static_cast<int>(SocketResult::Ok)) << got.error;
+    EXPECT_GE(got.seconds(), 0.65) << "the queue was not full: nothing was proven";
+    EXPECT_GE(got.signals, 5);
+    acceptor.join();
+    close(filler);
+    close(listener);
+}
+#endif

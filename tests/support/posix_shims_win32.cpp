@@ -9,8 +9,7 @@
 #include <string>
 
 namespace {
-// Both the C runtime's copy of the environment and the process's own (which the system's
-// calls, GetTempPathA among them, read).
+// Both the C runtime's copy of the environment and the process's own (GetTempPathA reads that).
 int Put(const char* name, const char* value) {
     if (_putenv_s(name, value ? value : "") != 0) return -1;
     ::SetEnvironmentVariableA(name, value);

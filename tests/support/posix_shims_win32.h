@@ -1,7 +1,5 @@
-// The few POSIX calls the test programs make, for their Windows build (force-included there),
-// so the same test sources run under wine. TMPDIR is what the tests use to give the module a
-// private temporary directory; on Windows the module asks GetTempPathA, which reads TMP, so
-// setting or clearing TMPDIR here does the same to TMP.
+// The POSIX calls of the test sources for their Windows build (force-included there). The module
+// asks GetTempPathA, which reads TMP: setting or clearing TMPDIR does the same to TMP.
 #pragma once
 
 #ifdef __cplusplus

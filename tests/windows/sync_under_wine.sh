@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# End to end: the Windows mailhost.exe with the DLL and the host kit's stand-ins, under wine,
-# syncs a seeded account of a private Dovecot and writes the same files as the Linux mailhost
-# does for the same account. Attachment paths differ by system (temporary directories), so the
-# "Attachments:" lines are compared by file name.
+# End to end: the Windows mailhost.exe under wine syncs a seeded account of a private Dovecot
+# and writes the same files as the Linux mailhost (attachment paths compared by file name).
 #   sync_under_wine.sh SOURCE_DIR LINUX_BIN WINDOWS_BIN WINE_RUN WORK_DIR
 set -euo pipefail
 src=$1 linux_bin=$2 win_bin=$3 wine_run=$4 work=$5
@@ -24,7 +22,7 @@ run_linux=()
 "$wine_run" "$win_bin/mailhost.exe" --user "$user" --password "$password" --imap-port "$port" \
     sync --out "Z:${work//\//\\}\\windows" >"$work/windows.log" 2>&1 || { cat "$work/windows.log"; exit 1; }
 
-# Attachment paths (JSON strings, Windows backslashes escaped): the file names alone.
+# Attachment paths (JSON strings, backslashes escaped): the file names alone.
 for side in linux windows; do
     find "$work/$side" -name '*.json' -print0 | xargs -0 -r perl -pi -e \
         's{"(?:/(?:[^"/]*/)+|[A-Za-z]:(?:\\\\[^"\\]*)*\\\\)([^"/\\]*)"}{"$1"}g'
