@@ -54,32 +54,35 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 struct ClientRun {
     int result = -1;
     long long micros = 0;
-    int yields = 0, signals = 0, connected = 0;
-    std::string text, error;
+    int yields = 0, signals = 0;
+    bool connected = false;
+    char error[80] = {}, text[24000] = {};
     double seconds() const { return static_cast<double>(micros) / 1e6; }
 };
 using Client = std::function<int(SocketConnection&, std::string&)>;
 
-ClientRun Measured(const Client& client, uint16_t port, int timeoutMs) {
-    ClientRun run;
+void Measure(const Client& client, uint16_t port, int timeoutMs, ClientRun& run) {
     SocketConnection socket(SocketSettings::For("127.0.0.1", port, timeoutMs, timeoutMs));
     HostKit_Clear();
+    std::string text;
     const auto start = std::chrono::steady_clock::now();
-    if (socket.Startup() == SocketResult::Ok) run.result = client(socket, run.text);
+    if (socket.Startup() == SocketResult::Ok) run.result = client(socket, text);
     run.micros =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
             .count();
     for (int i = 0; i < HostKit_CallCount(); ++i)
         run.yields +=
             std::string(HostKit_Call(i)->function) == "SyncYieldCycles" && HostKit_Call(i)->number1 == 10;
-    run.error = socket.LastError().str();
+    std::strncpy(run.error, socket.LastError().c_str(), sizeof run.error - 1);
+    std::strncpy(run.text, text.c_str(), sizeof run.text - 1);
     run.connected = socket.IsConnected();
-    return run;
 }
 
 #ifdef _WIN32
 ClientRun InClient(const Client& client, uint16_t port, int timeoutMs) {
-    return Measured(client, port, timeoutMs);
+    ClientRun run;
+    Measure(client, port, timeoutMs, run);
+    return run;
 }
 #else
 volatile sig_atomic_t g_delivered = 0;
@@ -89,42 +92,28 @@ volatile sig_atomic_t g_delivered = 0;
 // host's timer handler often is) takes SIGALRM every 50 ms. The child stays clear of floating
 // point: under the i386 emulator a signal can leave the x87 state unusable.
 ClientRun InClient(const Client& client, uint16_t port, int timeoutMs) {
+    ClientRun run;
     int ends[2];
-    if (pipe(ends) != 0) return {};
+    if (pipe(ends) != 0) return run;
     if (fork() == 0) {
         struct sigaction action {};
         action.sa_handler = [](int) { g_delivered = g_delivered + 1; };
         sigaction(SIGALRM, &action, nullptr);
         const itimerval every{{0, 50000}, {0, 50000}}, off{};
         setitimer(ITIMER_REAL, &every, nullptr);
-        ClientRun run = Measured(client, port, timeoutMs);
+        Measure(client, port, timeoutMs, run);
         setitimer(ITIMER_REAL, &off, nullptr);
-        const long long head[] = {run.result,  run.micros,    run.yields,
-                                  g_delivered, run.connected, static_cast<long long>(run.text.size())};
-        const std::string bytes =
-            std::string(reinterpret_cast<const char*>(head), sizeof head) + run.text + run.error;
-        size_t done = 0;
-        for (ssize_t n = 0; done < bytes.size() && n >= 0; done += static_cast<size_t>(n))
-            n = write(ends[1], bytes.data() + done, bytes.size() - done);
-        _exit(0);
+        run.signals = g_delivered;
+        _exit(write(ends[1], &run, sizeof run) == sizeof run ? 0 : 1);
     }
     close(ends[1]);
-    std::string bytes;
-    char buffer[4096];
-    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;)
-        bytes.append(buffer, static_cast<size_t>(n));
+    size_t done = 0;
+    for (ssize_t n = 1; n > 0 && done < sizeof run; done += static_cast<size_t>(n))
+        n = std::max<ssize_t>(read(ends[0], reinterpret_cast<char*>(&run) + done, sizeof run - done), 0);
     close(ends[0]);
     wait(nullptr);
-    long long head[6] = {-2};
-    if (bytes.size() >= sizeof head) std::memcpy(head, bytes.data(), sizeof head);
-    const size_t textSize = static_cast<size_t>(head[5]);
-    return ClientRun{static_cast<int>(head[0]),
-                     head[1],
-                     static_cast<int>(head[2]),
-                     static_cast<int>(head[3]),
-                     static_cast<int>(head[4]),
-                     bytes.substr(std::min(bytes.size(), sizeof head), textSize),
-                     bytes.substr(std::min(bytes.size(), sizeof head + textSize))};
+    if (done != sizeof run) run.result = -2;
+    return run;
 }
 
 // In the child: raises the descriptor limit to `limit` and takes descriptors until one numbered
@@ -141,9 +130,11 @@ bool TakeDescriptors(rlim_t limit, int upTo) {
 
 }  // namespace
 
-// Calls out of order, then one connection per server: dotted addresses are used as given, a name
-// is looked up. Port -1 stands for 80; success leaves the last failure text in place.
-TEST(SocketConnect, StatesAndResultPerServer) {
+// Calls out of order, then one connection per row: dotted addresses are used as given, a name is
+// looked up. Port -1 stands for 80; success leaves the last failure text in place. On POSIX the
+// stream has keep-alive and each time-out only when set (-1 leaves the system's none). Closing
+// gives the stream back.
+TEST(SocketConnect, StatesResultPerServerAndStreamOptions) {
     SocketConnection socket(SocketSettings::For("127.0.0.1", -1, 1500, 1500));
     EXPECT_EQ(socket.Settings().port, 80);
     EXPECT_EQ(socket.LastError(), "");
@@ -162,18 +153,36 @@ TEST(SocketConnect, StatesAndResultPerServer) {
     scripted::Server live;
     const uint16_t unused = scripted::Server().Port();  // bound, then released: nothing listens there
     live.Start();
-    const std::tuple<const char*, int, SocketResult, const char*> cases[] = {
-        {"127.0.0.1", unused, SocketResult::ConnectFailed, "There is no connection for the socket"},
-        {"no-such-host.invalid", 143, SocketResult::BadServer,
+    const std::tuple<const char*, int, int, int, SocketResult, const char*> cases[] = {
+        {"127.0.0.1", unused, 1500, 1500, SocketResult::ConnectFailed,
+         "There is no connection for the socket"},
+        {"no-such-host.invalid", 143, 1500, 1500, SocketResult::BadServer,
          "The supplied server 'no-such-host.invalid' is invalid"},
-        {"localhost", live.Port(), SocketResult::Ok, ""},
+        {"localhost", live.Port(), 1000, -1, SocketResult::Ok, ""},
+        {"127.0.0.1", live.Port(), -1, 2000, SocketResult::Ok, ""},
     };
-    for (const auto& [server, port, result, error] : cases) {
-        SocketConnection socket(SocketSettings::For(server, port, 1500, 1500));
+    for (const auto& [server, port, receiveMs, sendMs, result, error] : cases) {
+        SocketConnection socket(SocketSettings::For(server, port, receiveMs, sendMs));
         ASSERT_EQ(socket.Startup(), SocketResult::Ok);
         EXPECT_EQ(socket.Connect(), result) << server;
         EXPECT_EQ(socket.LastError(), error) << server;
         EXPECT_EQ(socket.IsConnected(), result == SocketResult::Ok) << server;
+#ifndef _WIN32
+        int keepAlive = 0;
+        socklen_t length = sizeof keepAlive;
+        getsockopt(socket.NativeHandle(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &length);
+        EXPECT_EQ(keepAlive, result == SocketResult::Ok) << server;
+        for (const auto& [name, ms] : {std::pair{SO_RCVTIMEO, receiveMs}, std::pair{SO_SNDTIMEO, sendMs}}) {
+            timeval tv{};
+            socklen_t size = sizeof tv;
+            getsockopt(socket.NativeHandle(), SOL_SOCKET, name, &tv, &size);
+            EXPECT_EQ(tv.tv_sec * 1000 + tv.tv_usec / 1000, result == SocketResult::Ok ? std::max(ms, 0) : 0)
+                << name;
+        }
+#endif
+        socket.Close();
+        EXPECT_EQ(socket.NativeHandle(), sock::kInvalidHandle);
+        EXPECT_FALSE(socket.IsConnected());
     }
     EXPECT_TRUE(live.Finish().ok);
 }
@@ -304,7 +313,7 @@ TEST(SocketReceive, OutcomeTextTimeAndYields) {
         EXPECT_GE(got.seconds(), row.minSeconds);
         EXPECT_LT(got.seconds(), row.maxSeconds);
         EXPECT_EQ(got.text, row.text);  // nothing is read before a failure
-        EXPECT_EQ(got.error, row.error);
+        EXPECT_STREQ(got.error, row.error);
         EXPECT_TRUE(got.connected) << "a reset leaves the decision to the owner";
         EXPECT_TRUE(row.yields >= 0 ? got.yields == row.yields
                                     : got.yields >= -row.yields && got.yields % 2 == 0)
@@ -389,33 +398,7 @@ TEST(SocketErrorMapping, TranslateLastErrorWordsEachCode) {
     }
 }
 
-// Keep-alive always; each time-out only when set (-1 leaves the system's none). Closing gives
-// the stream back. With no descriptor left, the socket cannot be made.
-TEST(SocketConnect, OptionsOnTheStreamAndNoDescriptorLeft) {
-    const std::tuple<int, int, long, long> cases[] = {
-        {1500, 1500, 1500000, 1500000}, {1000, -1, 1000000, 0}, {-1, 2000, 0, 2000000}};
-    for (const auto& [receiveMs, sendMs, receiveUs, sendUs] : cases) {
-        scripted::Server server;
-        server.Start();
-        SocketConnection socket(SocketSettings::For("127.0.0.1", server.Port(), receiveMs, sendMs));
-        EXPECT_EQ(socket.NativeHandle(), sock::kInvalidHandle);
-        ASSERT_TRUE(socket.Startup() == SocketResult::Ok && socket.Connect() == SocketResult::Ok);
-        int keepAlive = 0;
-        socklen_t length = sizeof keepAlive;
-        EXPECT_EQ(getsockopt(socket.NativeHandle(), SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &length), 0);
-        EXPECT_EQ(keepAlive, 1);
-        for (const auto& [name, micros] :
-             {std::pair{SO_RCVTIMEO, receiveUs}, std::pair{SO_SNDTIMEO, sendUs}}) {
-            timeval tv{};
-            socklen_t size = sizeof tv;
-            EXPECT_EQ(getsockopt(socket.NativeHandle(), SOL_SOCKET, name, &tv, &size), 0);
-            EXPECT_EQ(tv.tv_sec * 1000000L + tv.tv_usec, micros) << name;
-        }
-        socket.Close();
-        EXPECT_EQ(socket.NativeHandle(), sock::kInvalidHandle);
-        EXPECT_FALSE(socket.IsConnected());
-        server.Finish();
-    }
+TEST(SocketConnect, NoDescriptorLeft) {
     const ClientRun got = InClient(
         [](SocketConnection& socket, std::string&) {
             TakeDescriptors(128, 1 << 30);
@@ -423,7 +406,7 @@ TEST(SocketConnect, OptionsOnTheStreamAndNoDescriptorLeft) {
         },
         143, 1500);
     EXPECT_EQ(got.result, static_cast<int>(SocketResult::SocketFailed));
-    EXPECT_EQ(got.error, "Creation of the socket failed.");
+    EXPECT_STREQ(got.error, "Creation of the socket failed.");
     EXPECT_FALSE(got.connected);
 }
 
