@@ -1,5 +1,6 @@
-// The Win32 back end of the platform layer under wine: attachment files, the code page, the
-// registry's MIME database, the zone, the host libraries, the resources and record memory.
+// The Win32 back end of the platform layer under wine: the temporary directory and file sharing,
+// the code page, the registry's MIME database, the zone, the host libraries, the resources and
+// record memory.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // RegDeleteTreeA, for the test's own registry keys
 #include <windows.h>
@@ -25,67 +26,24 @@
 
 namespace {
 
-// A path in the temporary directory, cleared first; the file is created with `bytes` unless none.
-std::string TempFile(const char* name, std::string_view bytes = {}) {
-    const std::string path = std::string(files::TempDirectory().c_str()) + name;
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileA(path.c_str());
-    EXPECT_TRUE(!bytes.data() || files::WriteNew(path.c_str(), bytes.data(), bytes.size())) << path;
-    return path;
-}
-
-// The temporary directory is the system's. A file is opened for reading only when it is
-// non-empty, writable and not open elsewhere. A new file never opens a name in use, stays ours
-// until something rewrites it, and is removed again when left unfinished.
-TEST(Win32Files, OpenRulesAndNewFiles) {
+// The temporary directory is the system's. A file open elsewhere is not opened for reading; the
+// other rules are the files tests' of tests/platform.
+TEST(Win32Files, SystemTempDirectoryAndFilesHeldElsewhere) {
     char system[MAX_PATH + 1];
     ASSERT_GT(::GetTempPathA(sizeof system, system), 0u);
     EXPECT_EQ(std::string(files::TempDirectory().c_str()), system);
     EXPECT_EQ(system[std::strlen(system) - 1], '\\');
-    const std::string plain = TempFile("zq-plain.bin", std::string_view("ab\0cd", 5));
-    const std::string readOnly = TempFile("zq-readonly.bin", "x"), held = TempFile("zq-held.bin", "held");
-    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string held = std::string(system) + "zq-held.bin";
+    ASSERT_TRUE(files::WriteNew(held.c_str(), "held", 4));
     HANDLE other = ::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    for (const std::string& path :
-         {plain, TempFile("zq-empty.bin", ""), readOnly, held, TempFile("zq-no.bin")}) {
-        const files::ExclusiveFile file(path.c_str());
-        EXPECT_EQ(file.IsOpen(), path == plain) << path;
-        EXPECT_EQ(file.Size(), path == plain ? 5u : 0u) << path;
-        char buffer[8] = {};
-        EXPECT_EQ(file.ReadAt(1, buffer, sizeof buffer), path == plain ? 4u : 0u);
-        EXPECT_EQ(std::string(buffer, 4), path == plain ? std::string("b\0cd", 4) : std::string(4, '\0'));
-    }
-    ::CloseHandle(other);
-    EXPECT_TRUE(files::Exists(plain.c_str()) && files::Remove(plain.c_str()));
-    EXPECT_FALSE(files::Exists(plain.c_str()) || files::Remove(plain.c_str()));
-    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
-
     std::string bytes;
-    const std::string taken = TempFile("zq-taken.bin", "theirs"), fresh = TempFile("zq-fresh.bin");
-    {
-        files::NewFile file(taken.c_str());
-        EXPECT_TRUE(file.NameTaken() && !file.IsOpen() && !file.Write("x", 1));
-    }
-    EXPECT_TRUE(files::ReadPlainFile(taken.c_str(), bytes));
-    EXPECT_EQ(bytes, "theirs");
-    files::FileIdentity identity;
-    {
-        files::NewFile file(fresh.c_str());
-        ASSERT_TRUE(file.IsOpen() && !file.NameTaken());
-        EXPECT_TRUE(file.Write("ab", 2) && file.Write("cd", 2) && file.Close(&identity));
-    }
-    EXPECT_TRUE(files::ReadPlainFile(fresh.c_str(), bytes));
-    EXPECT_EQ(bytes, "abcd");
-    EXPECT_TRUE(files::IsSameFile(fresh.c_str(), identity));
-    ::Sleep(20);
-    EXPECT_TRUE(files::WriteNew(fresh.c_str(), "abcd", 4));  // rewritten by someone else
-    EXPECT_FALSE(files::IsSameFile(fresh.c_str(), identity));
-    const std::string unfinished = TempFile("zq-unfinished.bin");
-    EXPECT_TRUE(files::NewFile(unfinished.c_str()).Write("x", 1));
-    EXPECT_FALSE(files::Exists(unfinished.c_str()));
-    for (const std::string& path : {readOnly, held, taken, fresh}) files::Remove(path.c_str());
+    EXPECT_FALSE(files::ReadWholeFile(held.c_str(), bytes));
+    ::CloseHandle(other);
+    EXPECT_TRUE(files::ReadWholeFile(held.c_str(), bytes));
+    EXPECT_EQ(bytes, "held");
+    EXPECT_TRUE(files::Remove(held.c_str()));
 }
 
 TEST(Win32CodePage, SystemConversionToTheAnsiCodePage) {
