@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,13 +35,6 @@ inline std::string MessageWith(const std::vector<Attachment>& attachments) {
                              (a.base64 ? "\nContent-Transfer-Encoding: base64" : ""),
                          a.body + "\n\n"});
     return Crlf("From: a@example.test\nSubject: Files\n" + Mixed("zzBzz", parts));
-}
-
-inline std::vector<std::string> SplitCommas(const std::string& joined) {
-    std::vector<std::string> pieces;
-    std::stringstream in(joined);
-    for (std::string piece; std::getline(in, piece, ',');) pieces.push_back(piece);
-    return pieces;
 }
 
 // A record in one line, compared whole: its UID, the texts it has, its date and flags.
