@@ -41,15 +41,10 @@ inline std::string MessageWith(const std::vector<Attachment>& attachments) {
 inline std::string Describe(const MailMsg* r) {
     if (!r) return "no record";
     std::string text = std::to_string(RecordUid(r));
-    const std::pair<const char*, const char*> fields[] = {{"from", r->from},
-                                                          {"replyTo", r->replyTo},
-                                                          {"to", r->to},
-                                                          {"cc", r->cc},
-                                                          {"subject", r->subject},
-                                                          {"body", r->body},
-                                                          {"attachments", r->attachments}};
-    for (const auto& [name, value] : fields)
-        if (value) text += std::string(" ") + name + "=" + value;
+    const char* const names[] = {"from", "replyTo", "to", "cc", "subject", "body", "attachments"};
+    const char* const values[] = {r->from, r->replyTo, r->to, r->cc, r->subject, r->body, r->attachments};
+    for (int i = 0; i < 7; ++i)
+        if (values[i]) text += std::string(" ") + names[i] + "=" + values[i];
     return text + " date=" + std::to_string(r->date) + (r->flags & ZQ_FLAG_READ ? " read" : "") +
            (r->flags & ZQ_FLAG_DOWNLOADED ? " downloaded" : "") + (r->partial ? " partial" : "");
 }
