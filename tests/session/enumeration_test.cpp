@@ -1,5 +1,7 @@
 // Listing a folder: ids with read state, header records from the listing without server
-// traffic, the whole Inbox at once, and listings that run out of memory part-way.
+// traffic, the whole Inbox at once. Failure paths: no connection, no memory part-way or at
+// unload, and the folder list's release (allocations counted on the test thread: leak checking
+// cannot run under the emulator).
 #include <gtest/gtest.h>
 
 #include <new>
@@ -55,20 +57,6 @@ protected:
         for (uint32_t i = 0; i < count; ++i) rows.push_back(Describe(records[i]));
         return rows;
     }
-    // A listing whose second answer is too large for the memory left fails with an exception
-    // (the export turns it into 213); the host keeps count 0 and its own pointer.
-    template <class Listing>
-    void FailsLeavingCountAndPointerAgreeing(Listing listing) {
-        records = kUntouched;
-        count = 99;
-        {
-            const allocation_hook::FailFrom lowMemory(64 * 1024);
-            EXPECT_THROW(listing(), std::bad_alloc);
-        }
-        EXPECT_EQ(count, 0u);
-        EXPECT_EQ(records, kUntouched);
-    }
-
     using Rows = std::vector<std::string>;
     MailMsg** records = nullptr;
     uint32_t count = 0;
@@ -102,7 +90,6 @@ TEST_F(EnumerationTest, HeaderOnlyDownloadIdsAndHeadersFromTheListing) {
     const std::string from = " from=Alice <alice@example.test> replyTo=Alice <alice@example.test>";
     EXPECT_EQ(Listed(), (Rows{"4" + from + " subject=Only the header date=1727776800 read downloaded partial",
                               "7" + from + " subject=Only the header date=1727776800 downloaded partial"}));
-    EXPECT_TRUE(session.FindFolder("Inbox")->messages.empty());
     const UidRef id(4);
     EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr, false), 2);
 
@@ -152,24 +139,36 @@ TEST_F(EnumerationTest, UnselectableEmptyAndUnknownFolders) {
     EXPECT_EQ(records, kUntouched);
 }
 
-TEST_F(EnumerationTest, IdListingThatFailsPartWay) {
-    ScriptLogon();
-    Cmd(kSearch, "* SEARCH 4 7 9\r\n");
-    ReceivedInfo(4, "\\Seen", kReceivedSeptember);
-    ReceivedInfo(7, "\\Seen", "Received: " + std::string(256 * 1024, 'x') + "\r\n");
-    LogOn();
-    FailsLeavingCountAndPointerAgreeing([&] { session.GetMsgIds(nullptr, &records, &count); });
-}
+// A listing whose second answer is too large for the memory left fails with an exception (the
+// export turns it into 213); the host keeps count 0 and its own pointer. Ids, then a download.
+class FailingListing : public EnumerationTest, public testing::WithParamInterface<bool> {};
 
-TEST_F(EnumerationTest, DownloadListingThatFailsPartWay) {
+TEST_P(FailingListing, LeavesCountAndPointerAgreeing) {
+    const bool download = GetParam();
+    const std::string big(256 * 1024, 'y');
     ScriptLogon();
     Cmd(kSearch, "* SEARCH 4 7\r\n");
-    Whole(4, CrLf({"From: a@example.test", "Subject: one", "", "short"}));
-    Flags(4, "\\Seen");
-    Whole(7, CrLf({"From: a@example.test", "Subject: two", "", std::string(256 * 1024, 'y')}));
+    if (download) {
+        Whole(4, CrLf({"From: a@example.test", "Subject: one", "", "short"}));
+        Flags(4, "\\Seen");
+        Whole(7, CrLf({"From: a@example.test", "Subject: two", "", big}));
+    } else {
+        ReceivedInfo(4, "\\Seen", kReceivedSeptember);
+        ReceivedInfo(7, "\\Seen", "Received: " + big + "\r\n");
+    }
     LogOn();
-    FailsLeavingCountAndPointerAgreeing([&] { session.GetAllMsgs(&records, &count, 0); });
+    records = kUntouched;
+    count = 99;
+    {
+        const allocation_hook::FailFrom lowMemory(64 * 1024);
+        EXPECT_THROW(
+            download ? session.GetAllMsgs(&records, &count, 0) : session.GetMsgIds(nullptr, &records, &count),
+            std::bad_alloc);
+    }
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(records, kUntouched);
 }
+INSTANTIATE_TEST_SUITE_P(IdsThenDownload, FailingListing, testing::Bool());
 
 TEST(SessionWithoutConnection, EveryOperationAnswersNoConnection) {
     ImapSession session;
@@ -195,3 +194,51 @@ TEST(SessionWithoutConnection, EveryOperationAnswersNoConnection) {
 }
 
 }  // namespace
+
+// Destroying a logged-on session while no memory is left (LOGOUT cannot even be formatted) ends
+// quietly: at unload an exception would terminate the host.
+class SessionAtUnload : public SessionScript {};
+
+TEST_F(SessionAtUnload, DestroyedWithoutMemoryNeverThrows) {
+    scripted::Server own;  // its own: what the client manages to send while failing is not pinned
+    scripted::Play(own, R"(< * OK ready.
+        AEG1 LOGIN "bob" "secret" => AEG1 OK Logged in
+        AEG2 LIST "" "%" => * LIST () "/" INBOX | AEG2 OK done
+        !close)");
+    own.Start();
+    auto* unloading = new ImapSession;
+    const LogonParameters params = BobOn(own.Port(), {.attachments = 0});
+    ASSERT_EQ(unloading->Logon(&params, 0), 0);
+    ASSERT_EQ(unloading->imapConnected, 1);
+    const long refusedBefore = allocation_hook::FailFrom::Refused();
+    {
+        const allocation_hook::FailFrom noMemory(1);
+        delete unloading;
+    }
+    EXPECT_GT(allocation_hook::FailFrom::Refused(), refusedBefore)
+        << "no allocation failed: nothing was proven";
+    EXPECT_TRUE(own.Finish().ok);
+}
+
+// Every block the folder list's build leaves alive (array, entries, names, the renamed Inbox
+// entry's new name) is freed by its release.
+TEST(FolderListRelease, FreesEveryBlockTheBuildMade) {
+    CStringArray few, many;
+    for (const char* name : {"INBOX", "Sent", "Drafts", "Work", "A folder name too long"})
+        few.Add(CString(name));
+    for (int i = 1; i <= 60; ++i) many.Add(CString(i == 55 ? "Inbox" : ("F" + std::to_string(i)).c_str()));
+    for (const CStringArray* names : {&few, &many}) {
+        SCOPED_TRACE(names->GetSize());
+        FolderEntry** list = nullptr;
+        uint32_t count = 0;
+        const auto before = allocation_hook::ThisThread();
+        ASSERT_EQ(BuildFolderList(*names, &list, &count), 0);
+        const auto built = allocation_hook::ThisThread();
+        const long alive = (built.allocations - before.allocations) - (built.releases - before.releases);
+        EXPECT_GE(alive, 1 + 2 * static_cast<long>(count));  // the array, each entry and its name
+        EXPECT_EQ(ReleaseFolderList(list, static_cast<int32_t>(count)), 0);
+        const auto released = allocation_hook::ThisThread();
+        EXPECT_EQ(released.releases - built.releases, alive);
+        EXPECT_EQ(released.allocations, built.allocations);
+    }
+}
