@@ -49,7 +49,7 @@ protected:
 
 // Without a size limit both come whole, stay unread and the files are written; with one the
 // mixed message comes in part without its files, then whole from the cache.
-TEST_F(SessionDovecotTest, ListsDownloadsWholeOrInPartAndHandsOutAttachmentFiles) {
+TEST_F(SessionDovecotTest, ListsAndDownloadsWholeOrInPartWithTheirFiles) {
     Seed("INBOX", {MessageText("plain one"), MessageWith({{"notes.txt", "bm90ZXMgZm9yIGJvYg==", true},
                                                           {"data.bin", "AAECAwQ=", true}})});
     const std::string notes = temp.File("notes.txt"), data = temp.File("data.bin");
