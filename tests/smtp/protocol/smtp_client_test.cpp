@@ -1,5 +1,4 @@
-// Exact-byte SMTP conversations: a scripted server, a client with short waits and a fixed clock,
-// and a record of every byte the client is expected to send.
+// Exact-byte SMTP conversations with a scripted server; the client has a fixed clock.
 #include "smtp/smtp_client.h"
 
 #include <gtest/gtest.h>
@@ -26,8 +25,7 @@ std::string Headers(const std::string& to, const std::string& from, const std::s
            "Content-Transfer-Encoding: 8bit\r\n\r\n";
 }
 
-// The client's bytes are checked when the test ends, after its quit and close. Each connection
-// of a table row is a new one on the same server.
+// Each connection of a table row is a new one on the same server.
 class SmtpScript : public scripted::Conversation {
 protected:
     SmtpScript() {
@@ -63,9 +61,8 @@ protected:
 
 }  // namespace
 
-// The HELO reply is accepted when it holds "250" or the letters "ok" in any case; quit only
-// when connected, and a second Connect then sends nothing. The greeting and the exchange are
-// logged. Without settings or a listener nothing is sent, and the caller's text stays.
+// A HELO reply holding "250" or "ok" in any case is accepted; quit only when connected, and a
+// second Connect sends nothing. Without settings or a listener nothing is sent.
 TEST_F(SmtpScript, HeloRepliesAndConnectFailures) {
     const std::pair<const char*, SmtpResult> rows[] = {{"220 fine 250", SmtpResult::Ok},
                                                        {"hello, bOk", SmtpResult::Ok},
@@ -100,8 +97,8 @@ TEST_F(SmtpScript, HeloRepliesAndConnectFailures) {
     EXPECT_EQ(sent, "untouched");
 }
 
-// Each refusal stops the dialogue where it happens: nothing after it is sent, and no quit. The
-// user line is traced encoded; the password exchange never reaches the log.
+// A refusal stops the dialogue there, without quit. The user line is traced encoded, the
+// password exchange never.
 TEST_F(SmtpScript, EhloAndAuthLogin) {
     constexpr const char* kUser = "334 VXNlcm5hbWU6";
     constexpr const char* kPassword = "334 UGFzc3dvcmQ6";
@@ -160,9 +157,8 @@ TEST_F(SmtpScript, EhloAndAuthLogin) {
     }
 }
 
-// Lines that begin with a period are doubled on the wire only; the text handed back is the
-// composed one, with the display name of the settings in From and X-Sender. Attachments listed
-// but not wanted leave a note in the message's own body.
+// Periods are doubled on the wire only; the display name goes into From and X-Sender; unwanted
+// attachments leave a note in the message's own body.
 TEST_F(SmtpScript, WholeTransactionWithDotStuffing) {
     settings.displayName = "Alice A.";
     message.m_strCc = "carol@example.test";
@@ -188,13 +184,11 @@ TEST_F(SmtpScript, WholeTransactionWithDotStuffing) {
     EXPECT_EQ(log[7], std::string("SMTP SEND:[Message Content]\nSMTP RECV:") + kQueued + "\r\n");
 }
 
-// On one connection: message checks send nothing (recipients first, then the sender); the sender
-// text goes into the brackets whole and its refusal ends the transaction at once. No recipient
-// accepted: no DATA, and the transaction is reset (traced, its reply read) so that the next MAIL
-// FROM is not a nested one. A blind-copy-only message (an empty To: header, no subject, an empty
-// body as one space) skips its refused first recipient. The reply to DATA does not stop the
-// text; the final reply alone decides, and a refusal leaves the caller's text alone. So does a
-// server that dies after the recipients: its final reply never comes.
+// One connection: checks before sending (recipients, then the sender); the sender's text whole
+// in the brackets, its refusal final; no recipient accepted: no DATA but a reset (traced); a
+// blind-copy-only message (empty To:, no subject, the empty body as one space) past a refused
+// recipient; a refused DATA does not stop the text, the final reply decides, and a refusal or a
+// server gone leaves the caller's text alone.
 TEST_F(SmtpScript, RefusalsAndTheFinalReply) {
     const std::string recipient = kSender + std::string("RCPT TO: <bob@example.test> => 250 2.1.5 Ok\n");
     const std::string text = Headers("<bob@example.test>", "<alice@example.test>") + "x\r\n\r\n\r\n.\r\n";
