@@ -83,35 +83,11 @@ TEST_F(ImapScript, YieldsBeforeSendingAndAfterReceivingAndNoTraceWithoutLogging)
     }
 }
 
-// Three connections: both forms refused (no LIST, nothing traced, and Logout sends nothing
-// without a login); the server gone after the first LOGIN; a refused LIST, which still logs in.
-TEST_F(ImapBare, RefusedLoginLostServerAndRefusedList) {
-    const std::string quoted = "AEG1 LOGIN \"bob\" \"secret\"\r\n";
-    server.Send(kGreeting);
-    Cmd(quoted, "AEG1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n");
-    Cmd("AEG2 LOGIN bob secret\r\n", "AEG2 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n");
-    server.ExpectClose().Accept().Send(kGreeting).Expect(quoted).Close();
-    server.Accept().Send(kGreeting).Exchange(quoted, "AEG1 OK Logged in\r\n");
-    Cmd("AEG2 LIST \"\" \"%\"\r\n", "* BAD something\r\nAEG2 NO List refused.\r\n");
-    server.Start();
-    ASSERT_EQ(client.Connect(&settings), ImapResult::Ok);
-    EXPECT_EQ(client.Login(), ImapResult::LoginRefused);
-    EXPECT_FALSE(client.IsLoggedIn());
-    EXPECT_EQ(client.Logout(), ImapResult::NotConnected);
-    EXPECT_TRUE(LogLines().empty());
-    for (const ImapResult login : {ImapResult::ReceiveFailed, ImapResult::Ok}) {
-        client.Disconnect();
-        ASSERT_EQ(client.Connect(&settings), ImapResult::Ok);
-        EXPECT_EQ(client.Login(), login);
-        EXPECT_EQ(client.IsLoggedIn(), login == ImapResult::Ok);
-    }
-    EXPECT_FALSE(client.IsFolderListLoaded());
-    EXPECT_TRUE(client.IsFolderKnown("Anything"));  // an unloaded list knows every folder
-}
-
-// Without a connection each command answers its code and sends nothing. A failed connect is
-// logged with the socket's text (the texts are the socket's), unless the logging flag is off.
-TEST_F(ImapBare, StateChecksAndConnectFailures) {
+// Without a connection each command answers its code and sends nothing; a failed connect is
+// logged with the socket's text unless the logging flag is off. Then three connections: both
+// LOGIN forms refused (no LIST, nothing traced, Logout sends nothing without a login); the server
+// gone after the first LOGIN; a refused LIST, which still logs in.
+TEST_F(ImapBare, StateChecksConnectFailuresRefusedLoginLostServerAndRefusedList) {
     EXPECT_EQ(client.Connect(nullptr), ImapResult::NoSettings);
     EXPECT_EQ(client.Login(), ImapResult::NotConnected);
     CStringArray folders;
@@ -137,6 +113,28 @@ TEST_F(ImapBare, StateChecksAndConnectFailures) {
     refused.logging = 0;
     EXPECT_EQ(client.Connect(&refused), ImapResult::ConnectFailed);
     EXPECT_TRUE(LogLines().empty());
+
+    const std::string quoted = "AEG1 LOGIN \"bob\" \"secret\"\r\n";
+    server.Send(kGreeting);
+    Cmd(quoted, "AEG1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n");
+    Cmd("AEG2 LOGIN bob secret\r\n", "AEG2 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n");
+    server.ExpectClose().Accept().Send(kGreeting).Expect(quoted).Close();
+    server.Accept().Send(kGreeting).Exchange(quoted, "AEG1 OK Logged in\r\n");
+    Cmd("AEG2 LIST \"\" \"%\"\r\n", "* BAD something\r\nAEG2 NO List refused.\r\n");
+    server.Start();
+    ASSERT_EQ(client.Connect(&settings), ImapResult::Ok);
+    EXPECT_EQ(client.Login(), ImapResult::LoginRefused);
+    EXPECT_FALSE(client.IsLoggedIn());
+    EXPECT_EQ(client.Logout(), ImapResult::NotConnected);
+    EXPECT_TRUE(LogLines().empty());
+    for (const ImapResult login : {ImapResult::ReceiveFailed, ImapResult::Ok}) {
+        client.Disconnect();
+        ASSERT_EQ(client.Connect(&settings), ImapResult::Ok);
+        EXPECT_EQ(client.Login(), login);
+        EXPECT_EQ(client.IsLoggedIn(), login == ImapResult::Ok);
+    }
+    EXPECT_FALSE(client.IsFolderListLoaded());
+    EXPECT_TRUE(client.IsFolderKnown("Anything"));  // an unloaded list knows every folder
 }
 
 // Disconnect logs out and forgets the selection and the folders; the next connection starts at
@@ -169,12 +167,11 @@ TEST_F(ImapBare, DisconnectLogsOutAndTheNextConnectionStartsAtTagOne) {
     EXPECT_TRUE(client.IsLoggedIn());
 }
 
-TEST(ImapParse, ExistsCountListNameSearchUidsFetchUid) {
+// The found/not found and selected-count cases of EXISTS are in the SELECT conversations.
+TEST(ImapParse, ExistsListNameSearchUidsFetchUidAndSize) {
     const std::tuple<std::vector<const char*>, bool, int32_t> existsCases[] = {
-        {{"* FLAGS (\\Seen)", "* 23 EXISTS", "* 1 RECENT"}, true, 23},
         {{"* 7 exists", "* 9 EXISTS"}, true, 7},  // the first such line
         {{"*EXISTS"}, true, 0},                   // no spaces: no number
-        {{"* OK [UIDNEXT 5]", "* 4 RECENT"}, false, -1},
     };
     for (const auto& [texts, found, expected] : existsCases) {
         LineArray lines;
@@ -207,15 +204,13 @@ TEST(ImapParse, ExistsCountListNameSearchUidsFetchUid) {
     EXPECT_TRUE(ParseFetchUid("* 1 FETCH (Uid 41 FLAGS ())\r\n", uid));  // up to the first ")"
     EXPECT_EQ(uid, 41u);
     EXPECT_FALSE(ParseFetchUid("* 1 FETCH (FLAGS ())\r\n", uid));
-}
-
-TEST(ImapParse, MessageSizeIsTheLastWordBeforeTheParenthesis) {
-    const std::pair<const char*, uint32_t> cases[] = {
+    // The message size is the last word before the parenthesis.
+    const std::pair<const char*, uint32_t> sizeCases[] = {
         {"* 4 FETCH (RFC822.SIZE 12 UID 9)\r\n", 9},     // the last word, whatever it names
         {"* 4 FETCH (UID 9 RFC822.SIZE 2217 )\r\n", 0},  // a trailing blank leaves no word
         {"* 4 FETCH (UID 9 RFC822.SIZE 2217\r\n", 0},    // never closed
         {")(", 0},
     };
-    for (const auto& [response, size] : cases) EXPECT_EQ(ParseMessageSize(response), size) << response;
+    for (const auto& [response, size] : sizeCases) EXPECT_EQ(ParseMessageSize(response), size) << response;
     EXPECT_EQ(LeadingDecimal("2147483648"), INT32_MIN);  // wraps, never undefined
 }
