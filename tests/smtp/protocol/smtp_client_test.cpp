@@ -25,7 +25,6 @@ std::string Headers(const std::string& to, const std::string& from, const std::s
            "Content-Transfer-Encoding: 8bit\r\n\r\n";
 }
 
-// Each connection of a table row is a new one on the same server.
 class SmtpScript : public scripted::Conversation {
 protected:
     SmtpScript() {
@@ -58,6 +57,22 @@ protected:
     CMsg message;
     CString sent;
 };
+
+constexpr const char* kUser = "334 VXNlcm5hbWU6";
+constexpr const char* kPassword = "334 UGFzc3dvcmQ6";
+constexpr const char* kWelcome = "235 2.7.0 Authentication successful";
+constexpr const char* kFailed = "535 5.7.8 Error: authentication failed: UGFzc3dvcmQ6";
+struct AuthRow {
+    std::vector<const char*> replies;  // to EHLO, AUTH LOGIN, the user and the password
+    SmtpResult result;
+    const char* password = "alice-secret";
+    const char* user = "alice";
+    const char* user64 = "YWxpY2U=";
+};
+void PrintTo(const AuthRow& r, std::ostream* os) {
+    *os << r.user << " " << r.replies.size() << ": " << r.replies.back();
+}
+class SmtpLogon : public SmtpScript, public testing::WithParamInterface<AuthRow> {};
 
 }  // namespace
 
@@ -97,65 +112,51 @@ TEST_F(SmtpScript, HeloRepliesAndConnectFailures) {
     EXPECT_EQ(sent, "untouched");
 }
 
-// A refusal stops the dialogue there, without quit. The user line is traced encoded, the
-// password exchange never.
-TEST_F(SmtpScript, EhloAndAuthLogin) {
-    constexpr const char* kUser = "334 VXNlcm5hbWU6";
-    constexpr const char* kPassword = "334 UGFzc3dvcmQ6";
-    constexpr const char* kWelcome = "235 2.7.0 Authentication successful";
-    constexpr const char* kFailed = "535 5.7.8 Error: authentication failed: UGFzc3dvcmQ6";
-    const struct {
-        std::vector<const char*> replies;  // to EHLO, AUTH LOGIN, the user and the password
-        SmtpResult result;
-        const char* password = "alice-secret";
-        const char* user = "alice";
-        const char* user64 = "YWxpY2U=";
-    } rows[] = {
-        {{"250-mail.localhost | 250-AUTH PLAIN LOGIN | 250 8BITMIME", kUser, kPassword, kWelcome},
-         SmtpResult::Ok},
-        {{"250 ok", kUser, kPassword, "220 noise | 235 accepted"}, SmtpResult::Ok},
-        {{"250 ok", "503 5.5.1 not enabled"}, SmtpResult::HelloFailed},
-        {{"250 ok", kUser, kFailed}, SmtpResult::HelloFailed},
-        {{"250 ok", kUser, kPassword, kFailed}, SmtpResult::HelloFailed},
-        // 54 bytes encode to 72 characters: the encoder's CR LF stands after the 70th.
-        {{"250 ok", kUser, kPassword, kWelcome},
-         SmtpResult::Ok,
-         "alice-secret",
-         "a.very.long.user.name.for.the.smtp.server@example.test",
-         "YS52ZXJ5LmxvbmcudXNlci5uYW1lLmZvci50aGUuc210cC5zZXJ2ZXJAZXhhbXBsZS50ZX\r\nN0"},
-        // An empty password sends EHLO and stops without reading its reply.
-        {{""}, SmtpResult::HelloFailed, ""},
-    };
-    settings.authenticate = 1;
-    for (const auto& row : rows) {
-        const std::string commands[] = {"EHLO COM", "AUTH LOGIN", row.user64, "YWxpY2Utc2VjcmV0"};
-        Script(&row == rows ? kGreeting : "!accept\n" + std::string(kGreeting));
-        for (size_t i = 0; i < row.replies.size(); ++i) {
-            server.Expect(commands[i] + "\r\n");  // the long user name holds a line end of its own
-            if (*row.replies[i]) Script(std::string("< ") + row.replies[i]);
-        }
-        ScriptEnd(row.result == SmtpResult::Ok);
+// One row a test, so that they run side by side. A refusal stops the dialogue there, without
+// quit. The user line is traced encoded, the password exchange never.
+TEST_P(SmtpLogon, EhloAndAuthLogin) {
+    const AuthRow& row = GetParam();
+    const std::string commands[] = {"EHLO COM", "AUTH LOGIN", row.user64, "YWxpY2Utc2VjcmV0"};
+    Script(kGreeting);
+    for (size_t i = 0; i < row.replies.size(); ++i) {
+        server.Expect(commands[i] + "\r\n");  // the long user name holds a line end of its own
+        if (*row.replies[i]) Script(std::string("< ") + row.replies[i]);
     }
+    ScriptEnd(row.result == SmtpResult::Ok);
     server.Start();
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.replies.back());
-        HostKit_Clear();
-        settings.user = row.user;
-        settings.password = row.password;
-        EXPECT_EQ(client.Connect(&settings), row.result);
-        EXPECT_EQ(client.IsConnected(), row.result == SmtpResult::Ok);
-        const auto log = LogLines();
-        client.Disconnect();
-        size_t traced = 1;  // the greeting, then each reply read before the password's
-        for (size_t i = 0; i < std::min<size_t>(row.replies.size(), 3); ++i) traced += *row.replies[i] != 0;
-        ASSERT_EQ(log.size(), traced);
-        const std::string userLine = "SMTP SEND:" + std::string(row.user64) + "\r\n\nSMTP RECV:";
-        if (row.replies.size() > 2) {
-            EXPECT_EQ(log[3], userLine + row.replies[2] + "\r\n");
-        }
-        for (const auto& line : log) EXPECT_EQ(line.find("YWxpY2Utc2VjcmV0"), std::string::npos);
+    settings.authenticate = 1;
+    settings.user = row.user;
+    settings.password = row.password;
+    EXPECT_EQ(client.Connect(&settings), row.result);
+    EXPECT_EQ(client.IsConnected(), row.result == SmtpResult::Ok);
+    const auto log = LogLines();
+    client.Disconnect();
+    size_t traced = 1;  // the greeting, then each reply read before the password's
+    for (size_t i = 0; i < std::min<size_t>(row.replies.size(), 3); ++i) traced += *row.replies[i] != 0;
+    ASSERT_EQ(log.size(), traced);
+    if (row.replies.size() > 2) {
+        EXPECT_EQ(log[3],
+                  "SMTP SEND:" + std::string(row.user64) + "\r\n\nSMTP RECV:" + row.replies[2] + "\r\n");
     }
+    for (const auto& line : log) EXPECT_EQ(line.find("YWxpY2Utc2VjcmV0"), std::string::npos);
 }
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SmtpLogon,
+    testing::Values(AuthRow{{"250-mail.localhost | 250-AUTH PLAIN LOGIN | 250 8BITMIME", kUser, kPassword,
+                             kWelcome},
+                            SmtpResult::Ok},
+                    AuthRow{{"250 ok", kUser, kPassword, "220 noise | 235 accepted"}, SmtpResult::Ok},
+                    AuthRow{{"250 ok", "503 5.5.1 not enabled"}, SmtpResult::HelloFailed},
+                    AuthRow{{"250 ok", kUser, kFailed}, SmtpResult::HelloFailed},
+                    AuthRow{{"250 ok", kUser, kPassword, kFailed}, SmtpResult::HelloFailed},
+                    // 54 bytes encode to 72 characters: the encoder's CR LF stands after the 70th.
+                    AuthRow{{"250 ok", kUser, kPassword, kWelcome},
+                            SmtpResult::Ok,
+                            "alice-secret",
+                            "a.very.long.user.name.for.the.smtp.server@example.test",
+                            "YS52ZXJ5LmxvbmcudXNlci5uYW1lLmZvci50aGUuc210cC5zZXJ2ZXJAZXhhbXBsZS50ZX\r\nN0"},
+                    // An empty password sends EHLO and stops without reading its reply.
+                    AuthRow{{""}, SmtpResult::HelloFailed, ""}));
 
 // Periods are doubled on the wire only; the display name goes into From and X-Sender; unwanted
 // attachments leave a note in the message's own body.
