@@ -220,7 +220,8 @@ TEST_F(SmtpScript, RefusalsAndTheFinalReply) {
     message.m_strFrom = "alice@example.test";
     message.m_strTo = "x@example.test;y@example.test";
     EXPECT_EQ(client.SendMail(message, sent), SmtpResult::NoRecipients);
-    EXPECT_EQ(LogLines("SMTP SEND:RSET").back(), "SMTP SEND:RSET\r\n\nSMTP RECV:250 2.0.0 Ok\r\n");
+    EXPECT_EQ(LogLines("SMTP SEND:RSET"),
+              std::vector<std::string>{"SMTP SEND:RSET\r\n\nSMTP RECV:250 2.0.0 Ok\r\n"});
     CMsg blind;
     blind.m_strFrom = message.m_strFrom;
     blind.m_strBcc = "nobody@example.test, bob@example.test";
