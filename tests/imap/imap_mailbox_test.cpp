@@ -4,6 +4,8 @@
 
 #include "imap_script.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 std::vector<std::string> Names(const CStringArray& array) {
     std::vector<std::string> names;
@@ -12,24 +14,18 @@ std::vector<std::string> Names(const CStringArray& array) {
 }
 }  // namespace
 
-class ImapMailbox : public ImapScript {};
-
+// The inbox is found in any case, or appended; the line rules are in the parse tables.
 TEST_F(ImapBare, ListParsing) {
-    // Case, LIST lines, the folders taken, whether the inbox was listed.
-    const std::tuple<const char*, std::string, std::vector<std::string>, bool> cases[] = {
-        {"usual server", kDefaultList, {"Sent", "Work", "Work Archive", "INBOX"}, true},
-        {"noselect in any case is skipped",
-         "* LIST (\\NoSelect \\HasChildren) \"/\" Archive\r\n* LIST (\\Noselect) \"/\" \"Old\"\r\n"
-         "* LIST () \"/\" inbox\r\n",
-         {"inbox"}, true},
-        {"no inbox listed gets one appended",
-         "* LIST () \".\" \"Drafts\"\r\n* LIST () \".\" \"My \"\"quoted\"\" box\"\r\n",
-         {"Drafts", "My quoted box", "Inbox"}, false},
-        {"line without two quotes is ignored", "* LIST () NIL INBOX\r\n* LIST (\\Marked) \"/\"\r\n", {"", "Inbox"},
+    // LIST lines, the folders taken, whether the inbox was listed.
+    const std::tuple<std::string, std::vector<std::string>, bool> cases[] = {
+        {kDefaultList, {"Sent", "Work", "Work Archive", "INBOX"}, true},
+        {"* LIST (\\Noselect) \"/\" \"Old\"\r\n* LIST () \"/\" inbox\r\n", {"inbox"}, true},
+        {"* LIST () \".\" \"Drafts\"\r\n* LIST () \".\" \"My \"\"quoted\"\" box\"\r\n",
+         {"Drafts", "My quoted box", "Inbox"},
          false},
     };
-    for (const auto& [name, lines, folders, inboxListed] : cases) {
-        SCOPED_TRACE(name);
+    for (const auto& [lines, folders, inboxListed] : cases) {
+        SCOPED_TRACE(lines);
         scripted::Server server;
         ImapClient client;
         ScriptLogonOn(server, lines);
@@ -46,7 +42,7 @@ TEST_F(ImapBare, ListParsing) {
 
 // An APPEND announces the length and sends the text with a line end; without an answer
 // nothing more is sent.
-TEST_F(ImapMailbox, SelectReadsExistsAndComparesWholeNamesAppendAnnouncesTheLength) {
+TEST_F(ImapScript, SelectReadsExistsAndComparesWholeNamesAppendAnnouncesTheLength) {
     const std::string text = "Subject: hi\r\n\r\nHello \"world\"\r\n";
     Script(R"(AEG3 SELECT "Work" => * FLAGS () | * 23 EXISTS | * 1 RECENT | AEG3 OK Select completed.
            # A name that merely contains the selected one is another folder.
@@ -91,7 +87,7 @@ TEST_F(ImapMailbox, SelectReadsExistsAndComparesWholeNamesAppendAnnouncesTheLeng
 }
 
 // A rename and a delete with moving first select the folder when it is not the selected one.
-TEST_F(ImapMailbox, CreateRenameDeleteExpunge) {
+TEST_F(ImapScript, CreateRenameDeleteExpunge) {
     Script(R"(AEG3 CREATE "Projects" => AEG3 OK Create completed.
            AEG4 SUBSCRIBE "Projects" => AEG4 NO not subscribed
            AEG5 CREATE "Work" => AEG5 NO [ALREADYEXISTS] Mailbox already exists
@@ -130,4 +126,126 @@ TEST_F(ImapMailbox, CreateRenameDeleteExpunge) {
     EXPECT_EQ(client.DeleteFolder("Work Archive", true, "INBOX"), ImapResult::DeleteFailed);
     EXPECT_EQ(client.DeleteFolder("Sent", false, nullptr), ImapResult::DeleteFailed);
     EXPECT_EQ(Names(client.Folders()), (std::vector<std::string>{"Sent", "Work Archive", "INBOX", "Plans"}));
+}
+
+class ImapSearch : public ImapScript {
+protected:
+    std::vector<uint32_t> uids{99};
+    int count = -1;
+};
+
+// Numbers are read like atoi and the list grows past the announced count; a refused search
+// falls back to one FETCH per sequence number and goes on after a refused one.
+TEST_F(ImapSearch, EmptyFolderAnswersWithoutNumbersTokensAndFallback) {
+    Script(R"(AEG3 SELECT "Sent" => * 0 EXISTS | AEG3 OK Select completed.
+           AEG4 SELECT "Work" => * 3 EXISTS | AEG4 OK Select completed.
+           AEG5 UID SEARCH NOT DELETED => * SEARCH | AEG5 OK Search completed.
+           AEG6 UID SEARCH NOT DELETED => * SEARCH  | AEG6 OK Search completed.
+           AEG7 UID SEARCH NOT DELETED => AEG7 OK Search completed, but said nothing else.
+           AEG8 UID SEARCH NOT DELETED => * SEARCH 10 11 12 13  x7 99999999999 | AEG8 OK Search completed.
+           AEG9 UID SEARCH NOT DELETED => AEG9 BAD Error in IMAP command
+           AEG10 FETCH 1 UID => * 1 FETCH (UID 41) | AEG10 OK Fetch completed.
+           AEG11 FETCH 2 UID => AEG11 NO gone
+           AEG12 FETCH 3 UID => * 3 FETCH (UID 43) | AEG12 OK Fetch completed.)");
+    LogOn();
+    EXPECT_EQ(client.GetMessageUids("Sent", uids, count), ImapResult::Ok);  // no SEARCH, the list untouched
+    EXPECT_EQ(uids, std::vector<uint32_t>{99});
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(client.GetMessageUids("Nowhere", uids, count), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.GetMessageUids("", uids, count), ImapResult::NotReady);
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
+    EXPECT_TRUE(uids.empty());
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);  // empty text after the space
+    EXPECT_TRUE(uids.empty());
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
+    EXPECT_EQ(count, 7);
+    ASSERT_EQ(uids.size(), 7u);
+    EXPECT_EQ(std::vector<uint32_t>(uids.begin(), uids.begin() + 6),
+              (std::vector<uint32_t>{10, 11, 12, 13, 0, 0}));
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
+    EXPECT_EQ(uids, (std::vector<uint32_t>{41, 43}));
+    EXPECT_EQ(count, 2);
+}
+
+// Both criteria in the search; the fallback with unread only asks the flags first.
+TEST_F(ImapSearch, FallbackWithUnreadOnlyAsksTheFlagsFirst) {
+    settings.unreadOnly = 1;
+    settings.sinceDate = "5-Mar-2024";
+    Script(R"(AEG3 SELECT "Work" => * 3 EXISTS | AEG3 OK Select completed.
+           AEG4 UID SEARCH NOT DELETED SINCE 5-Mar-2024 NOT SEEN => AEG4 NO refused
+           AEG5 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG5 OK Fetch completed.
+           AEG6 FETCH 2 FLAGS => * 2 FETCH (FLAGS ()) | AEG6 OK Fetch completed.
+           AEG7 FETCH 3 FLAGS => AEG7 NO refused
+           AEG8 FETCH 2 UID => * 2 FETCH (UID) | AEG8 OK Fetch completed.
+           # Second call: every message seen, so no candidates.
+           AEG9 UID SEARCH NOT DELETED SINCE 5-Mar-2024 NOT SEEN => AEG9 NO refused
+           AEG10 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG10 OK Fetch completed.
+           AEG11 FETCH 2 FLAGS => * 2 FETCH (FLAGS (\SEEN)) | AEG11 OK Fetch completed.
+           AEG12 FETCH 3 FLAGS => * 3 FETCH (FLAGS (\Seen)) | AEG12 OK Fetch completed.)");
+    LogOn();
+    // The only candidate's answer has no number before ")": nothing stored.
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
+    EXPECT_TRUE(uids.empty());
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
+    EXPECT_TRUE(uids.empty());
+    EXPECT_EQ(count, 0);
+}
+
+// A move copies, then marks each message deleted, and goes on after a failure.
+TEST_F(ImapSearch, SeenFlagSizeDeletedFlagMoveAndFallbackOnAServerGone) {
+    Script(R"(AEG3 UID STORE 7 +FLAGS.SILENT \seen => AEG3 OK Store completed.  # the selected folder
+           AEG4 SELECT "Work" => * 4 EXISTS | AEG4 OK Select completed.
+           AEG5 UID STORE 7 -FLAGS.SILENT \seen => AEG5 NO [CANNOT] read-only
+           AEG6 UID FETCH 7 FLAGS => * 1 FETCH (UID 7 FLAGS (\Answered)) | AEG6 OK Fetch completed.
+           AEG7 UID FETCH 8 FLAGS => * 2 FETCH (UID 8 FLAGS (\Seen)) | AEG7 OK Fetch completed.
+           AEG8 UID FETCH 7 rfc822.size => * 1 FETCH (UID 7 RFC822.SIZE 2217) | AEG8 OK Fetch completed.
+           AEG9 UID FETCH 9 rfc822.size => AEG9 NO no such message
+           AEG10 UID STORE 4294967295 +FLAGS.SILENT \deleted => * 1 FETCH (FLAGS) | AEG10 OK Store completed.
+           AEG11 UID STORE 8 +FLAGS.SILENT \deleted => AEG11 NO [CANNOT] read-only
+           AEG12 UID COPY 5 "Work Archive" => AEG12 OK [COPYUID 1 5 1] Copy completed.
+           AEG13 UID STORE 5 +FLAGS.SILENT \deleted => AEG13 OK Store completed.
+           AEG14 UID COPY 6 "Work Archive" => AEG14 NO [TRYCREATE] no
+           AEG15 UID COPY 7 "Work Archive" => AEG15 OK Copy completed.
+           AEG16 UID STORE 7 +FLAGS.SILENT \deleted => AEG16 OK Store completed.
+           AEG17 UID COPY 8 "Sent" => AEG17 NO no
+           AEG18 UID COPY 9 "Sent" => AEG18 OK Copy completed.
+           AEG19 UID STORE 9 +FLAGS.SILENT \deleted => AEG19 NO no
+           AEG20 SELECT "Work Archive" => * 100000000 EXISTS | AEG20 OK Select completed.
+           AEG21 UID SEARCH NOT DELETED => AEG21 BAD Error in IMAP command)");
+    server.Close();
+    LogOn();
+    EXPECT_EQ(client.SetSeenFlag(nullptr, 7, true), ImapResult::Ok);
+    EXPECT_EQ(client.SetSeenFlag("Work", 0, true), ImapResult::NotReady);
+    EXPECT_EQ(client.SetSeenFlag("Nowhere", 7, true), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.SetSeenFlag("Work", 7, false), ImapResult::SeenFlagFailed);
+    bool seen = true;
+    EXPECT_EQ(client.GetSeenFlag("Work", 0, seen), ImapResult::NotReady);
+    EXPECT_EQ(client.GetSeenFlag("", 7, seen), ImapResult::NotReady);
+    EXPECT_EQ(client.GetSeenFlag("Work", 7, seen), ImapResult::Ok);
+    EXPECT_FALSE(seen);
+    EXPECT_EQ(client.GetSeenFlag("work", 8, seen), ImapResult::Ok);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(client.GetMessageSize("Work", 7), 2217u);
+    EXPECT_EQ(client.GetMessageSize("Work", 9), 0u);
+    EXPECT_EQ(client.GetMessageSize("Nowhere", 9), 0u);
+    EXPECT_EQ(client.MarkDeleted("Work", 4294967295u), ImapResult::Ok);  // the whole unsigned range
+    EXPECT_EQ(client.MarkDeleted("Work", 8), ImapResult::DeleteFailed);
+    EXPECT_EQ(client.MarkDeleted("Work", 0), ImapResult::NotReady);
+    const uint32_t three[] = {5, 6, 7};
+    EXPECT_EQ(client.MoveMessages("Work", "Work Archive", 3, nullptr), ImapResult::NotReady);
+    EXPECT_EQ(client.MoveMessages("Work", "", 3, three), ImapResult::NotReady);
+    EXPECT_EQ(client.MoveMessages("Work", "Work Archive", 0, three), ImapResult::NothingMoved);
+    EXPECT_EQ(client.MoveMessages("Work", "Nowhere", 3, three), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.MoveMessages("Nowhere", "Work", 3, three), ImapResult::UnknownFolder);
+    EXPECT_EQ(client.MoveMessages("Work", "Work Archive", 3, three), ImapResult::Ok);
+    const uint32_t two[] = {8, 9};
+    EXPECT_EQ(client.MoveMessages("WORK", "Sent", 2, two), ImapResult::NothingMoved);
+
+    // The fallback walk stops when the server is gone, not after a hundred million exchanges.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.GetMessageUids("Work Archive", uids, count), ImapResult::NoUids);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_TRUE(uids.empty());
 }

@@ -11,9 +11,8 @@
 
 namespace {
 
-// At the yield before a command's send, the stream of the command tagged `stallTag` is swapped
-// for one whose buffer is full and whose send time-out is 20 ms; the real one comes back at the
-// next command.
+// At the yield before its send, the command tagged `stallTag` gets a stream whose buffer is full
+// (send time-out 20 ms); the real one comes back at the next command.
 struct StalledSend {
     StalledSend(ImapClient& c, const char* tag) : client(c), stallTag(tag) {
         socketpair(AF_UNIX, SOCK_STREAM, 0, pair);
@@ -56,27 +55,19 @@ struct StalledSend {
     int stalls = 0;
 };
 
-class UidFallback : public ImapScript {};
-
 }  // namespace
 
-TEST_F(UidFallback, TimedOutSendSkipsThatMessageOnly) {
-    Cmd("AEG3 SELECT \"Work\"\r\n", "* 3 EXISTS\r\nAEG3 OK Select completed.\r\n");
-    Cmd("AEG4 UID SEARCH NOT DELETED\r\n", "AEG4 BAD Error in IMAP command\r\n");
-    Cmd("AEG5 FETCH 1 UID\r\n", "* 1 FETCH (UID 41)\r\nAEG5 OK Fetch completed.\r\n");
-    Cmd("AEG7 FETCH 3 UID\r\n", "* 3 FETCH (UID 43)\r\nAEG7 OK Fetch completed.\r\n");
+TEST_F(ImapScript, TimedOutSendSkipsThatMessageOnly) {
+    Script(R"(AEG3 SELECT "Work" => * 3 EXISTS | AEG3 OK Select completed.
+           AEG4 UID SEARCH NOT DELETED => AEG4 BAD Error in IMAP command
+           AEG5 FETCH 1 UID => * 1 FETCH (UID 41) | AEG5 OK Fetch completed.
+           AEG7 FETCH 3 UID => * 3 FETCH (UID 43) | AEG7 OK Fetch completed.)");
     LogOn();
     std::vector<uint32_t> uids;
     int count = 0;
-    ImapResult result;
-    int stalls;
-    {
-        StalledSend stall(client, "AEG6");
-        result = client.GetMessageUids("Work", uids, count);
-        stalls = stall.stalls;
-    }
-    EXPECT_EQ(stalls, 1);
-    EXPECT_EQ(result, ImapResult::Ok);
+    const StalledSend stall(client, "AEG6");
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
+    EXPECT_EQ(stall.stalls, 1);
     EXPECT_EQ(uids, (std::vector<uint32_t>{41, 43}));
     EXPECT_EQ(count, 2);
 }

@@ -1,5 +1,5 @@
-// Tests against the real Dovecot that the CTest fixture started: reads the server's env file,
-// gives each test an empty account of its own, seeds it, and shortens the client's waits.
+// Tests against the real Dovecot of the CTest fixture: each test gets an empty account of its
+// own, seeded as it needs, and short waits.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,9 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "../support/test_kit.h"
 #include "host_string.h"
@@ -88,8 +86,8 @@ protected:
                   "seeded");
         std::system(("rm -f" + files).c_str());
     }
-    // The first output line of scripts/mailservers.sh `arguments` (the servers' directory goes
-    // in after the command); empty when it failed.
+    // The first output line of scripts/mailservers.sh `arguments` (the servers' directory after
+    // the command); empty when it failed.
     std::string Script(const std::string& arguments) {
         const size_t space = std::min(arguments.find(' '), arguments.size());
         const std::string line = std::string(ZQ_SOURCE_DIR) + "/scripts/mailservers.sh " +

@@ -92,36 +92,33 @@ TEST(MimeParserTest, PartsTextPartsAndAttachments) {
                    "\nContent-Transfer-Encoding: base64",
                "JVBERi0=\n"}}) +
              "epilogue\n",
-         "text/plain: plain= soft\nbody\n | text/html: <p>html body</p>\n | multipart/alternative "
-         "{==mix-alt-inner==}:  | application/pdf [doc.pdf] (base64) <attachment>: JVBERi0=\n | text 0 html "
-         "1 "
-         "listed doc.pdf",
+         "text/plain: plain= soft\nbody\n | text/html: <p>html body</p>\n | "
+         "multipart/alternative {==mix-alt-inner==}:  | application/pdf [doc.pdf] (base64) <attachment>: "
+         "JVBERi0=\n | text 0 html 1 listed doc.pdf",
          "+==mix-alt-outer== -==mix-alt-inner=="},
-        // Only named parts disposed attachment or inline are listed; an unquoted filename= empties
-        // the name; the plain text comes too late to be the text part.
+        // Only named parts disposed attachment or inline are listed; either name may be an encoded
+        // word; an unquoted filename= empties the name; the plain text comes too late to be the text part.
         {"part headers decide what is listed",
          Mixed("==roles==", {{"Content-ID: <only-unknown@x>", "dropped\n"},
                              {"Content-Type: text/plain; name=\"=?utf-8?Q?r=C3=A9sum=C3=A9.txt?=\"\n"
                               "Content-Disposition: INLINE",
                               "text attachment\n"},
-                             {Attached("image/png", "a.png"), "PNG\n"},
+                             {Attached("image/png", "=?iso-8859-1?Q?a=E0.png?="), "PNG\n"},
                              {"Content-Type: application/octet-stream; name=\"named.bin\"", "AAAA\n"},
                              {"Content-Type: text/plain", "the text\n"},
                              {"Content-Type: application/octet-stream; name=\"x.bin\"\n"
                               "Content-Disposition: attachment; filename=x.bin",
                               "BBBB\n"}}),
-         "text/plain [r\xE9sum\xE9.txt] <INLINE>: text attachment\n | image/png [a.png] <attachment>: PNG\n "
-         "| "
-         "application/octet-stream [named.bin]: AAAA\n | text/plain: the text\n | application/octet-stream "
-         "<attachment>: BBBB\n | text - html - listed r\xE9sum\xE9.txt a.png"},
+         "text/plain [r\xE9sum\xE9.txt] <INLINE>: text attachment\n | image/png [a\xE0.png] <attachment>: "
+         "PNG\n | application/octet-stream [named.bin]: AAAA\n | text/plain: the text\n | "
+         "application/octet-stream <attachment>: BBBB\n | text - html - listed r\xE9sum\xE9.txt a\xE0.png"},
         {"plain single part", "From: a@x\nSubject: s\n\nline1\n\nline2\n",
          "text/plain: line1\n\nline2\n | text 0 html - listed subject s"},
         {"attachment single part",
          "Content-Type: application/pdf\nContent-Disposition: attachment; filename=\" report.pdf \"\n"
          "Content-Transfer-Encoding: base64\n\nQUJD\nREVG\n\nR0g=\n",
-         "application/pdf [report.pdf] (base64) <attachment; filename=\" report.pdf \">: QUJDREVGR0g= | text "
-         "- "
-         "html - listed report.pdf"},
+         "application/pdf [report.pdf] (base64) <attachment; filename=\" report.pdf \">: QUJDREVGR0g= | "
+         "text - html - listed report.pdf"},
         {"message single part",
          "From: a@x\nContent-Type: message/rfc822\n\nFrom: inner@y\nSubject: s\n\nbody\n",
          "message/rfc822: From: inner@y\nSubject: s\n\nbody\n | text - html - listed"},

@@ -1,5 +1,7 @@
 // Listing a folder: ids with read state, header records from the listing without server
-// traffic, the whole Inbox at once, and listings that run out of memory part-way.
+// traffic, the whole Inbox at once. Failure paths: no connection, no memory part-way or at
+// unload, and the folder list's release (allocations counted on the test thread: leak checking
+// cannot run under the emulator).
 #include <gtest/gtest.h>
 
 #include <new>
@@ -38,37 +40,26 @@ protected:
                 : FetchAnswer(uid, "FLAGS (" + flags + ") BODY[HEADER.FIELDS (RECEIVED)]", received + "\r\n"),
             status);
     }
-    int32_t ListIds(FolderRef folder = nullptr) {
+    // The records of an id or header listing that succeeded.
+    std::vector<std::string> ListIds(FolderRef folder = nullptr) {
         Release();
-        return session.GetMsgIds(folder, &records, &count);
+        EXPECT_EQ(session.GetMsgIds(folder, &records, &count), 0);
+        return Listed();
     }
-    int32_t Headers(const std::vector<uint32_t>& uids, FolderRef folder = nullptr) {
+    std::vector<std::string> Headers(const std::vector<uint32_t>& uids, FolderRef folder = nullptr) {
         std::vector<UidRef> refs(uids.begin(), uids.end());
         std::vector<const MessageIdRef*> pointers;
         for (const UidRef& ref : refs) pointers.push_back(&ref.ref);
         Release();
         const int32_t n = static_cast<int32_t>(uids.size());
-        return session.GetMsgHeaders(folder, &records, &count, pointers.data(), &n);
+        EXPECT_EQ(session.GetMsgHeaders(folder, &records, &count, pointers.data(), &n), 0);
+        return Listed();
     }
     std::vector<std::string> Listed() const {
         std::vector<std::string> rows;
         for (uint32_t i = 0; i < count; ++i) rows.push_back(Describe(records[i]));
         return rows;
     }
-    // A listing whose second answer is too large for the memory left fails with an exception
-    // (the export turns it into 213); the host keeps count 0 and its own pointer.
-    template <class Listing>
-    void FailsLeavingCountAndPointerAgreeing(Listing listing) {
-        records = kUntouched;
-        count = 99;
-        {
-            const allocation_hook::FailFrom lowMemory(64 * 1024);
-            EXPECT_THROW(listing(), std::bad_alloc);
-        }
-        EXPECT_EQ(count, 0u);
-        EXPECT_EQ(records, kUntouched);
-    }
-
     using Rows = std::vector<std::string>;
     MailMsg** records = nullptr;
     uint32_t count = 0;
@@ -102,26 +93,19 @@ TEST_F(EnumerationTest, HeaderOnlyDownloadIdsAndHeadersFromTheListing) {
     const std::string from = " from=Alice <alice@example.test> replyTo=Alice <alice@example.test>";
     EXPECT_EQ(Listed(), (Rows{"4" + from + " subject=Only the header date=1727776800 read downloaded partial",
                               "7" + from + " subject=Only the header date=1727776800 downloaded partial"}));
-    EXPECT_TRUE(session.FindFolder("Inbox")->messages.empty());
     const UidRef id(4);
     EXPECT_EQ(session.GetAttachments(nullptr, 4, id.bytes, nullptr, false), 2);
 
-    ASSERT_EQ(ListIds(), 0);  // a null folder reference lists the Inbox
-    // Ids carry no date; a failed flag query lists the message unread.
-    EXPECT_EQ(Listed(), (Rows{"4 date=0 read", "7 date=0", "9 date=0"}));
+    // A null folder reference lists the Inbox; ids carry no date; a failed flag query lists the
+    // message unread.
+    EXPECT_EQ(ListIds(), (Rows{"4 date=0 read", "7 date=0", "9 date=0"}));
     // One id was never listed: two records, in the host's order.
-    ASSERT_EQ(Headers({9, 5, 4}), 0);
-    EXPECT_EQ(Listed(), (Rows{"9 date=0", "4 date=1727776800 read"}));
-    ASSERT_EQ(Headers({7}), 0);
-    EXPECT_EQ(Listed(), Rows{"7 date=1727684100"});
-
-    ASSERT_EQ(ListIds(&work), 0);
-    ASSERT_EQ(ListIds(&work), 0);
-    EXPECT_EQ(Listed(), Rows{"12 date=0"}) << "the listing itself shows the current state";
-    ASSERT_EQ(Headers({12}, &work), 0);
-    EXPECT_EQ(Listed(), Rows{"12 date=1727776800 read"});
-    ASSERT_EQ(Headers({12}), 0);
-    EXPECT_EQ(count, 0u) << "another folder's listing is not this one's";
+    EXPECT_EQ(Headers({9, 5, 4}), (Rows{"9 date=0", "4 date=1727776800 read"}));
+    EXPECT_EQ(Headers({7}), Rows{"7 date=1727684100"});
+    ListIds(&work);
+    EXPECT_EQ(ListIds(&work), Rows{"12 date=0"}) << "the listing itself shows the current state";
+    EXPECT_EQ(Headers({12}, &work), Rows{"12 date=1727776800 read"});
+    EXPECT_EQ(Headers({12}), Rows{}) << "another folder's listing is not this one's";
 }
 
 // An Inbox that cannot be selected fails the whole download; an empty folder is not searched;
@@ -152,24 +136,36 @@ TEST_F(EnumerationTest, UnselectableEmptyAndUnknownFolders) {
     EXPECT_EQ(records, kUntouched);
 }
 
-TEST_F(EnumerationTest, IdListingThatFailsPartWay) {
-    ScriptLogon();
-    Cmd(kSearch, "* SEARCH 4 7 9\r\n");
-    ReceivedInfo(4, "\\Seen", kReceivedSeptember);
-    ReceivedInfo(7, "\\Seen", "Received: " + std::string(256 * 1024, 'x') + "\r\n");
-    LogOn();
-    FailsLeavingCountAndPointerAgreeing([&] { session.GetMsgIds(nullptr, &records, &count); });
-}
+// A listing whose second answer is too large for the memory left fails with an exception (the
+// export turns it into 213); the host keeps count 0 and its own pointer. Ids, then a download.
+class FailingListing : public EnumerationTest, public testing::WithParamInterface<bool> {};
 
-TEST_F(EnumerationTest, DownloadListingThatFailsPartWay) {
+TEST_P(FailingListing, LeavesCountAndPointerAgreeing) {
+    const bool download = GetParam();
+    const std::string big(256 * 1024, 'y');
     ScriptLogon();
     Cmd(kSearch, "* SEARCH 4 7\r\n");
-    Whole(4, CrLf({"From: a@example.test", "Subject: one", "", "short"}));
-    Flags(4, "\\Seen");
-    Whole(7, CrLf({"From: a@example.test", "Subject: two", "", std::string(256 * 1024, 'y')}));
+    if (download) {
+        Whole(4, CrLf({"From: a@example.test", "Subject: one", "", "short"}));
+        Flags(4, "\\Seen");
+        Whole(7, CrLf({"From: a@example.test", "Subject: two", "", big}));
+    } else {
+        ReceivedInfo(4, "\\Seen", kReceivedSeptember);
+        ReceivedInfo(7, "\\Seen", "Received: " + big + "\r\n");
+    }
     LogOn();
-    FailsLeavingCountAndPointerAgreeing([&] { session.GetAllMsgs(&records, &count, 0); });
+    records = kUntouched;
+    count = 99;
+    {
+        const allocation_hook::FailFrom lowMemory(64 * 1024);
+        EXPECT_THROW(
+            download ? session.GetAllMsgs(&records, &count, 0) : session.GetMsgIds(nullptr, &records, &count),
+            std::bad_alloc);
+    }
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(records, kUntouched);
 }
+INSTANTIATE_TEST_SUITE_P(IdsThenDownload, FailingListing, testing::Bool());
 
 TEST(SessionWithoutConnection, EveryOperationAnswersNoConnection) {
     ImapSession session;
@@ -195,3 +191,51 @@ TEST(SessionWithoutConnection, EveryOperationAnswersNoConnection) {
 }
 
 }  // namespace
+
+// Destroying a logged-on session while no memory is left (LOGOUT cannot even be formatted) ends
+// quietly: at unload an exception would terminate the host.
+class SessionAtUnload : public SessionScript {};
+
+TEST_F(SessionAtUnload, DestroyedWithoutMemoryNeverThrows) {
+    scripted::Server own;  // its own: what the client manages to send while failing is not pinned
+    scripted::Play(own, R"(< * OK ready.
+        AEG1 LOGIN "bob" "secret" => AEG1 OK Logged in
+        AEG2 LIST "" "%" => * LIST () "/" INBOX | AEG2 OK done
+        !close)");
+    own.Start();
+    auto* unloading = new ImapSession;
+    const LogonParameters params = BobOn(own.Port(), {.attachments = 0});
+    ASSERT_EQ(unloading->Logon(&params, 0), 0);
+    ASSERT_EQ(unloading->imapConnected, 1);
+    const long refusedBefore = allocation_hook::FailFrom::Refused();
+    {
+        const allocation_hook::FailFrom noMemory(1);
+        delete unloading;
+    }
+    EXPECT_GT(allocation_hook::FailFrom::Refused(), refusedBefore)
+        << "no allocation failed: nothing was proven";
+    EXPECT_TRUE(own.Finish().ok);
+}
+
+// Every block the folder list's build leaves alive (array, entries, names, the renamed Inbox
+// entry's new name) is freed by its release.
+TEST(FolderListRelease, FreesEveryBlockTheBuildMade) {
+    CStringArray few, many;
+    for (const char* name : {"INBOX", "Sent", "Drafts", "Work", "A folder name too long"})
+        few.Add(CString(name));
+    for (int i = 1; i <= 60; ++i) many.Add(CString(i == 55 ? "Inbox" : ("F" + std::to_string(i)).c_str()));
+    for (const CStringArray* names : {&few, &many}) {
+        SCOPED_TRACE(names->GetSize());
+        FolderEntry** list = nullptr;
+        uint32_t count = 0;
+        const auto before = allocation_hook::ThisThread();
+        ASSERT_EQ(BuildFolderList(*names, &list, &count), 0);
+        const auto built = allocation_hook::ThisThread();
+        const long alive = (built.allocations - before.allocations) - (built.releases - before.releases);
+        EXPECT_GE(alive, 1 + 2 * static_cast<long>(count));  // the array, each entry and its name
+        EXPECT_EQ(ReleaseFolderList(list, static_cast<int32_t>(count)), 0);
+        const auto released = allocation_hook::ThisThread();
+        EXPECT_EQ(released.releases - built.releases, alive);
+        EXPECT_EQ(released.allocations, built.allocations);
+    }
+}

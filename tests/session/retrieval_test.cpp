@@ -1,5 +1,5 @@
-// Message retrieval: the commands of the whole, header-only and parts paths, the rebuilt text,
-// the cut at the tag prefix, the received time and the result codes.
+// Message retrieval (the whole and parts paths, the rebuilt text, the cut at the tag prefix, the
+// received time, the result codes) and GetMsg: the record built from it, read state, cache.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -12,6 +12,11 @@ namespace {
 const std::string kPlain = CrLf({"Received: from mx.example.test by imap; Tue, 1 Oct 2024 10:00:00 +0000",
                                  "From: Alice <alice@example.test>", "Subject: Plain", "", "Hello Bob.",
                                  "Line with AEG inside.", "Last line."});
+// Its Received time stands in for the missing Date header.
+const std::string kPlainRetrieved =
+    "whole date=Tue, 1 Oct 2024 10:00:00 +0000 subject=Plain plain=Hello Bob.\nLine with AEG inside.\nLast "
+    "line.\n "
+    "html=";
 const std::string kMixedHeader = CrLf({"From: Alice <alice@example.test>", "Subject: Mixed",
                                        "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""});
 const std::string kMixedType = "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"\r\n\r\n";
@@ -21,8 +26,16 @@ const std::string kPdfMime = CrLf({"Content-Type: application/pdf; name=\"r.pdf\
 
 class RetrievalTest : public SessionScript {
 protected:
-    ImapResult Retrieve(uint32_t uid, bool headerOnly = false) {
-        return RetrieveMessage(session.imap, "Inbox", uid, &message, headerOnly);
+    // The message retrieved from the Inbox in one line: whole or rebuilt, date, subject, the two
+    // texts and the attachments' names and bodies.
+    std::string Retrieve(uint32_t uid) {
+        EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", uid, &message, false), ImapResult::Ok) << uid;
+        std::string text = std::string(message.wholeMessage ? "whole" : "rebuilt") +
+                           " date=" + Text(message.header.date) + " subject=" + Text(message.header.subject) +
+                           " plain=" + message.plainPart.body.str() + " html=" + message.htmlPart.body.str();
+        for (int i = 0; i < message.attachmentCount; ++i)
+            text += " " + Text(message.attachments[i].fileName) + ":" + message.attachments[i].body.str();
+        return text;
     }
     RetrievedMessage message;
 };
@@ -31,8 +44,11 @@ protected:
 // date is the Received time; of twelve attachments the first ten are delivered.
 TEST_F(RetrievalTest, WholeMessagesAttachmentLimitAndRefusals) {
     std::vector<Attachment> files;
-    for (int i = 1; i <= 12; ++i)
+    std::string ten = "whole date= subject=Files plain=See the files.\n\n html=";
+    for (int i = 1; i <= 12; ++i) {
         files.push_back({"f" + std::to_string(i) + ".txt", "body of f" + std::to_string(i) + "."});
+        if (i <= 10) ten += " " + files.back().name + ":" + files.back().body + "\n\n";
+    }
     ScriptLogon();
     Whole(7, kPlain);
     Whole(8, MessageWith(files));
@@ -40,27 +56,17 @@ TEST_F(RetrievalTest, WholeMessagesAttachmentLimitAndRefusals) {
     Size(6, 100);
     Cmd("UID FETCH 6 RFC822", "", "NO Message gone.");
     LogOn();
-    ASSERT_EQ(Retrieve(7), ImapResult::Ok);
-    EXPECT_EQ(message.wholeMessage, 1);
-    EXPECT_EQ(Text(message.header.subject), "Plain");
-    EXPECT_EQ(message.plainPart.body.str(), "Hello Bob.\nLine with AEG inside.\nLast line.\n");
-    EXPECT_EQ(message.attachmentCount, 0);
-    ASSERT_FALSE(message.header.received.IsEmpty());
-    EXPECT_EQ(Text(message.header.date), Text(message.header.received)) << "no Date header";
-
-    ASSERT_EQ(Retrieve(8), ImapResult::Ok);
-    ASSERT_EQ(message.attachmentCount, 10);
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(Text(message.attachments[i].fileName), files[i].name);
-        EXPECT_NE(message.attachments[i].body.Find(files[i].body.c_str()), -1);
-    }
-
+    EXPECT_EQ(Retrieve(7),
+              "whole date=Tue, 1 Oct 2024 10:00:00 +0000 subject=Plain plain=Hello Bob.\nLine with AEG "
+              "inside.\nLast "
+              "line.\n html=");
+    EXPECT_EQ(Retrieve(8), ten);
     EXPECT_EQ(RetrieveMessage(session.imap, "Work", 7, &message, false), ImapResult::SelectFailed);
     EXPECT_EQ(RetrieveMessage(session.imap, "Elsewhere", 7, &message, false), ImapResult::UnknownFolder);
     EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 0, &message, false), ImapResult::NotReady);
     EXPECT_EQ(RetrieveMessage(session.imap, "", 7, &message, false), ImapResult::NotReady);
     EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 7, nullptr, false), ImapResult::NotReady);
-    EXPECT_EQ(Retrieve(6), kFetchFailed);
+    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 6, &message, false), kFetchFailed);
 }
 
 // Without attachments, or above the size limit, a message is fetched whole unless it is
@@ -85,22 +91,9 @@ TEST_F(RetrievalTest, PartsPath) {
     Fetch(5, "BODY[HEADER]", kMixedHeader);
     for (int n = 1; n <= 4; ++n) Fetch(5, "BODY[" + std::to_string(n) + ".MIME]", kPdfMime);
     LogOn({.attachments = 0, .maxMessageSize = 1000});
-    ASSERT_EQ(Retrieve(7), ImapResult::Ok);
-    EXPECT_EQ(message.wholeMessage, 1);
-    EXPECT_NE(message.plainPart.body.Find("Last line."), -1);
-
-    ASSERT_EQ(Retrieve(4), ImapResult::Ok);
-    EXPECT_EQ(message.wholeMessage, 0);
-    EXPECT_EQ(message.plainPart.body.Find("Plain words."), 0);
-    for (const char* gone : {"AEG", "Lost line.", "Html"})
-        EXPECT_EQ(message.plainPart.body.Find(gone), -1) << gone;
-    EXPECT_EQ(message.htmlPart.body.Find("<p>Html words.</p>"), 0);
-
-    ASSERT_EQ(Retrieve(5), ImapResult::Ok);
-    EXPECT_EQ(message.wholeMessage, 0);
-    EXPECT_EQ(Text(message.header.subject), "Mixed");
-    EXPECT_TRUE(message.plainPart.body.IsEmpty());
-    EXPECT_TRUE(message.htmlPart.body.IsEmpty());
+    EXPECT_EQ(Retrieve(7), kPlainRetrieved);
+    EXPECT_EQ(Retrieve(4), "rebuilt date= subject=Mixed plain=Plain words.\n\n html=<p>Html words.</p>\n\n");
+    EXPECT_EQ(Retrieve(5), "rebuilt date= subject=Mixed plain= html=");
 }
 
 TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
@@ -135,6 +128,78 @@ TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
         StripFetchFraming(text, first, tagged);
         EXPECT_EQ(scripted::Printable(text.str()), scripted::Printable(result)) << name;
     }
+}
+
+class DownloadTest : public SessionScript {};
+
+// With HTML preferred and a size limit: a listed unseen message stays unseen and comes from the
+// cache the second time; above the limit a multipart/mixed message is rebuilt from its first text
+// part, without attachments, flagged partial, and the cached copy answers the second time; an
+// unlisted message asks for its flags; without an HTML part the plain body is taken.
+TEST_F(DownloadTest, RecordsReadStatePartialFlagAndCache) {
+    // A lone LF inside a line of the server's text: the body still reaches the host with CR LF.
+    const std::string hello = CrLf({"From: Alice <alice@example.test>", "To: Bob <bob@example.test>",
+                                    "Cc: Carol <carol@example.test>", "Subject: Hello",
+                                    "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "First\nSecond", "Third"});
+    const std::string seen = CrLf({"Received: from mx by imap; Mon, 30 Sep 2024 08:15:00 +0000",
+                                   "From: Alice <alice@example.test>", "Reply-To: Desk <desk@example.test>",
+                                   "Subject: Seen already", "Date: Tue, 1 Oct 2024 10:00:00 +0000",
+                                   "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "",
+                                   "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});  // "Plain text\nover two lines."
+    ScriptLogon();
+    Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 7\r\n");
+    Cmd("UID FETCH 7 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
+        FetchAnswer(7, "FLAGS () BODY[HEADER.FIELDS (RECEIVED)]", "\r\n"));
+    Whole(7, hello);
+    Cmd("UID STORE 7 -FLAGS.SILENT \\seen");
+    Size(9, 5000000);
+    Fetch(9, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n");
+    Fetch(9, "BODY[HEADER]",
+          CrLf({"From: a@example.test", "Subject: Big",
+                "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""}));
+    Fetch(9, "BODY[1.MIME]",
+          CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment", ""}));
+    Fetch(9, "BODY[2.MIME]", "Content-Type: text/plain; charset=us-ascii\r\n\r\n");
+    Fetch(9, "BODY[2]", "The text part.\r\nSecond line.\r\n");
+    Flags(9, "");
+    Cmd("UID STORE 9 -FLAGS.SILENT \\seen");
+    Size(5, 10);
+    Cmd("UID FETCH 5 RFC822", "", "NO Gone.");
+    Select("work", 1);
+    Whole(3, seen);
+    Flags(3, "\\Seen");
+    LogOn({.attachments = 1, .preferHtml = 1, .maxMessageSize = 100000});
+    MailMsg** listed = nullptr;
+    uint32_t count = 0;
+    ASSERT_EQ(session.GetMsgIds(nullptr, &listed, &count), 0);
+    ReleaseMailMsgArray(listed, static_cast<int32_t>(count));
+    const char* work = "work";  // the listed "Work": folder names match without regard to case
+    const uint8_t bytes[] = {1, 2, 3};
+    const MessageIdRef shortId{3, bytes};
+    MailMsg* none = nullptr;
+    const std::string first = Describe(Get(7)), big = Describe(Get(9));
+    // Without Reply-To, the sender; without Received, the Date header.
+    EXPECT_EQ(
+        first,
+        "7 from=Alice <alice@example.test> replyTo=Alice <alice@example.test> to=Bob <bob@example.test> "
+        "cc=Carol <carol@example.test> subject=Hello body=First\r\nSecond\r\nThird\r\n date=1727776800 "
+        "downloaded");
+    EXPECT_EQ(Describe(Get(7)), first) << "from the cache";
+    EXPECT_NE(taken[0], taken[1]);
+    EXPECT_EQ(big,
+              "9 from=a@example.test replyTo=a@example.test subject=Big body=The text part.\r\nSecond "
+              "line.\r\n\r\n\r\n "
+              "date=0 downloaded partial");
+    EXPECT_EQ(Describe(Get(9)), big.substr(0, big.size() - 8)) << "the cached copy is whole";
+    // A failed retrieval and ids this module never issued produce no record.
+    EXPECT_EQ(Get(5), nullptr);
+    EXPECT_EQ(session.GetMsg(nullptr, &shortId, &none), 1);
+    EXPECT_EQ(session.GetMsg(nullptr, nullptr, &none), 1);
+    EXPECT_EQ(none, nullptr);
+    // The Received date wins over the Date header.
+    EXPECT_EQ(Describe(Get(3, &work)),
+              "3 from=Alice <alice@example.test> replyTo=Desk <desk@example.test> subject=Seen already "
+              "body=Plain text\r\nover two lines. date=1727684100 read downloaded");
 }
 
 }  // namespace

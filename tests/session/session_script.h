@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,26 +37,14 @@ inline std::string MessageWith(const std::vector<Attachment>& attachments) {
     return Crlf("From: a@example.test\nSubject: Files\n" + Mixed("zzBzz", parts));
 }
 
-inline std::vector<std::string> SplitCommas(const std::string& joined) {
-    std::vector<std::string> pieces;
-    std::stringstream in(joined);
-    for (std::string piece; std::getline(in, piece, ',');) pieces.push_back(piece);
-    return pieces;
-}
-
 // A record in one line, compared whole: its UID, the texts it has, its date and flags.
 inline std::string Describe(const MailMsg* r) {
     if (!r) return "no record";
     std::string text = std::to_string(RecordUid(r));
-    const std::pair<const char*, const char*> fields[] = {{"from", r->from},
-                                                          {"replyTo", r->replyTo},
-                                                          {"to", r->to},
-                                                          {"cc", r->cc},
-                                                          {"subject", r->subject},
-                                                          {"body", r->body},
-                                                          {"attachments", r->attachments}};
-    for (const auto& [name, value] : fields)
-        if (value) text += std::string(" ") + name + "=" + value;
+    const char* const names[] = {"from", "replyTo", "to", "cc", "subject", "body", "attachments"};
+    const char* const values[] = {r->from, r->replyTo, r->to, r->cc, r->subject, r->body, r->attachments};
+    for (int i = 0; i < 7; ++i)
+        if (values[i]) text += std::string(" ") + names[i] + "=" + values[i];
     return text + " date=" + std::to_string(r->date) + (r->flags & ZQ_FLAG_READ ? " read" : "") +
            (r->flags & ZQ_FLAG_DOWNLOADED ? " downloaded" : "") + (r->partial ? " partial" : "");
 }

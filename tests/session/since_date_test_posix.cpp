@@ -38,16 +38,20 @@ namespace {
 class SinceSearch : public SessionScript {};
 }  // namespace
 
-// A logon with a day limit of 1 searches since yesterday's local date.
+// A listing after a logon with a day limit of 1 searches since yesterday's local date.
 TEST_F(SinceSearch, DayLimitOfOneSearchesSinceYesterday) {
     const std::time_t yesterday = std::time(nullptr) - 24 * 3600;  // the fixture's zone is UTC
     char since[32];
     std::strftime(since, sizeof since, "%d-%b-%Y", std::gmtime(&yesterday));
-    ScriptLogon("Work", 2);
-    Cmd(std::string("UID SEARCH NOT DELETED SINCE ") + since, "* SEARCH\r\n");
+    const char* work = "Work";
+    ScriptLogon("");
+    Select("Work", 2);
+    Cmd(std::string("UID SEARCH NOT DELETED SINCE ") + since, "* SEARCH 4\r\n");
+    Cmd("UID FETCH 4 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])", "", "NO Gone.");
     LogOn({.attachments = 0, .daysBack = 1});
-    EXPECT_EQ(session.imapSettings.sinceDate, since);
-    std::vector<uint32_t> uids;
-    int count = 0;
-    EXPECT_EQ(session.imap.GetMessageUids("Work", uids, count), ImapResult::NoUids);
+    MailMsg** records = nullptr;
+    uint32_t count = 9;
+    EXPECT_EQ(session.GetMsgIds(&work, &records, &count), 0);
+    ASSERT_EQ(count, 1u);
+    ReleaseMailMsgArray(records, 1);
 }

