@@ -101,51 +101,84 @@ bool ConnectTo(Handle handle, uint32_t addressNetOrder, uint16_t port) {
     return error == 0;
 }
 
-int SendBytes(Handle handle, const char* data, int length) {
-    ssize_t n;
-    do {
-        n = ::send(handle, data, static_cast<size_t>(length), MSG_NOSIGNAL);
-    } while (n < 0 && errno == EINTR);
-    return n < 0 ? -1 : static_cast<int>(n);
-}
+namespace {
 
-int ReceiveBytes(Handle handle, char* buffer, int capacity) {
-    ssize_t n;
-    do {
-        n = ::recv(handle, buffer, static_cast<size_t>(capacity), 0);
-    } while (n < 0 && errno == EINTR);
-    return n < 0 ? -1 : static_cast<int>(n);
-}
-
-// ppoll rather than select: a host process may hold more descriptors than an fd_set can
-// name, and the waits keep their microseconds. Readable means what select means by it: data,
-// the peer's end, or an error waiting to be read. A signal of the host (a timer, a child, a
-// profiler) does not end the wait: it goes on for the time that remains.
-int WaitReadable(Handle handle, long seconds, long microseconds) {
+long long MonotonicNanos() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const long long deadline = (static_cast<long long>(now.tv_sec) + seconds) * 1'000'000'000LL +
-                               now.tv_nsec + microseconds * 1000LL;
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+}
+
+// Waits for `events` until `deadline` (monotonic nanoseconds; negative: no limit). A signal
+// of the host does not end the wait: it goes on for the time that remains.
+// 1 ready (or an error or end waiting to be read), 0 time up, -1 failure (errno set).
+int PollUntil(Handle handle, short events, long long deadline) {
     for (;;) {
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const long long left =
-            deadline - (static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec);
         timespec wait{};
+        const long long left = deadline < 0 ? 0 : deadline - MonotonicNanos();
         if (left > 0) {
             wait.tv_sec = static_cast<time_t>(left / 1'000'000'000LL);
             wait.tv_nsec = static_cast<long>(left % 1'000'000'000LL);
         }
-        pollfd entry{handle, POLLIN, 0};
-        const int rc = ::ppoll(&entry, 1, &wait, nullptr);
+        pollfd entry{handle, events, 0};
+        const int rc = ::ppoll(&entry, 1, deadline < 0 ? nullptr : &wait, nullptr);
         if (rc < 0 && errno == EINTR) continue;
-        if (rc < 0) return -1;
-        if (rc == 0) return 0;
+        if (rc <= 0) return rc;
         if (entry.revents & POLLNVAL) {
             errno = EBADF;
             return -1;
         }
         return 1;
     }
+}
+
+// A send or receive under SO_SNDTIMEO/SO_RCVTIMEO that a signal interrupts is not restarted by
+// the system; calling it again would start its time-out from the beginning, so a host taking
+// timer signals more often than the time-out would wait for ever on a stuck peer. Instead the
+// rest of the time-out is waited for, then the call is made without blocking.
+template <typename Call>
+ssize_t WithinTimeout(Handle handle, int option, short events, Call call) {
+    const long long start = MonotonicNanos();
+    ssize_t n = call(0);
+    if (n >= 0 || errno != EINTR) return n;
+    timeval limit{};
+    socklen_t size = sizeof limit;
+    if (::getsockopt(handle, SOL_SOCKET, option, &limit, &size) != 0) return -1;
+    const long long span = static_cast<long long>(limit.tv_sec) * 1'000'000'000LL + limit.tv_usec * 1000LL;
+    const long long deadline = span > 0 ? start + span : -1;
+    do {
+        const int ready = PollUntil(handle, events, deadline);
+        if (ready < 0) return -1;
+        if (ready == 0) {
+            errno = EAGAIN;  // what the expired time-out itself reports
+            return -1;
+        }
+        n = call(MSG_DONTWAIT);
+    } while (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR));
+    return n;
+}
+
+}  // namespace
+
+int SendBytes(Handle handle, const char* data, int length) {
+    const ssize_t n = WithinTimeout(handle, SO_SNDTIMEO, POLLOUT, [&](int flags) {
+        return ::send(handle, data, static_cast<size_t>(length), MSG_NOSIGNAL | flags);
+    });
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+int ReceiveBytes(Handle handle, char* buffer, int capacity) {
+    const ssize_t n = WithinTimeout(handle, SO_RCVTIMEO, POLLIN, [&](int flags) {
+        return ::recv(handle, buffer, static_cast<size_t>(capacity), flags);
+    });
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+// ppoll rather than select: a host process may hold more descriptors than an fd_set can
+// name, and the waits keep their microseconds. Readable means what select means by it: data,
+// the peer's end, or an error waiting to be read.
+int WaitReadable(Handle handle, long seconds, long microseconds) {
+    return PollUntil(handle, POLLIN, MonotonicNanos() + seconds * 1'000'000'000LL + microseconds * 1000LL);
 }
 
 int PendingBytes(Handle handle) {
