@@ -80,27 +80,6 @@ void SetKeepAlive(Handle handle) {
     ::setsockopt(handle, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
 }
 
-bool ConnectTo(Handle handle, uint32_t addressNetOrder, uint16_t port) {
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(port);
-    peer.sin_addr.s_addr = addressNetOrder;
-    if (::connect(handle, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return true;
-    if (errno != EINTR) return false;
-    // Interrupted by a signal, the handshake goes on by itself (a second connect would only
-    // answer EALREADY): wait for its end as the blocking call would have, and read its outcome.
-    pollfd entry{handle, POLLOUT, 0};
-    int rc;
-    do {
-        rc = ::poll(&entry, 1, -1);
-    } while (rc < 0 && errno == EINTR);
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (rc < 0 || ::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
-    errno = error;
-    return error == 0;
-}
-
 namespace {
 
 long long MonotonicNanos() {
@@ -159,6 +138,23 @@ ssize_t WithinTimeout(Handle handle, int option, short events, Call call) {
 }
 
 }  // namespace
+
+bool ConnectTo(Handle handle, uint32_t addressNetOrder, uint16_t port) {
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(port);
+    peer.sin_addr.s_addr = addressNetOrder;
+    if (::connect(handle, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return true;
+    if (errno != EINTR) return false;
+    // Interrupted by a signal, the handshake goes on by itself (a second connect would only
+    // answer EALREADY): wait for its end as the blocking call would have, and read its outcome.
+    const int rc = PollUntil(handle, POLLOUT, -1);
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (rc < 0 || ::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return false;
+    errno = error;
+    return error == 0;
+}
 
 int SendBytes(Handle handle, const char* data, int length) {
     const ssize_t n = WithinTimeout(handle, SO_SNDTIMEO, POLLOUT, [&](int flags) {
