@@ -23,7 +23,9 @@ build=$work/build
 mkdir -p "$src" "$build"
 
 # The tree to test, synchronised into the scratch copy file by file: unchanged files keep their
-# times, so only what differs is rebuilt.
+# times, so only what differs is rebuilt. A changed file gets the time of the copy, not its own:
+# an older time (a commit's, from git archive) could look older than an object built in the
+# scratch tree since, and that object would be kept.
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 if [[ -n ${MUTANTS_REV:-} ]]; then
@@ -34,7 +36,7 @@ fi
 (cd "$stage" && find . -type f) | while read -r f; do
     if ! cmp -s "$stage/$f" "$src/$f" 2>/dev/null; then
         mkdir -p "$(dirname "$src/$f")"
-        cp -p "$stage/$f" "$src/$f"
+        cp "$stage/$f" "$src/$f"
     fi
 done
 (cd "$src" && find . -type f) | while read -r f; do [[ -e $stage/$f ]] || rm -f "$src/$f"; done
