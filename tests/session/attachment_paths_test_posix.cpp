@@ -11,7 +11,6 @@
 #include <set>
 
 #include "session/attachment_files.h"
-#include "session/created_files.h"
 #include "session_script.h"
 
 namespace {
@@ -76,9 +75,15 @@ TEST_F(AttachmentPaths, NumberedListedUntilFreedAndHostileNamesKeptInside) {
     EXPECT_NE(first, second);
     EXPECT_EQ(Paths(first), paths);
     EXPECT_EQ(Paths(second), paths);
+    // A file of ours replaced by another program's file of the same name is not ours any more.
+    fs::remove(paths[2]);
+    std::ofstream(paths[2]) << "someone else's";
     EXPECT_EQ(ReleaseAttachmentList(&first), 0);
-    for (const std::string& path : paths) EXPECT_FALSE(fs::exists(path)) << path;
-    EXPECT_EQ(ReleaseAttachmentList(&second), 0);
+    EXPECT_FALSE(fs::exists(paths[0]));
+    EXPECT_FALSE(fs::exists(paths[1]));
+    std::ofstream(paths[0]) << "someone else's too";
+    EXPECT_EQ(ReleaseAttachmentList(&second), 0) << "a second release of a path deletes nothing";
+    EXPECT_EQ(temp.Read(paths[0]) + "|" + temp.Read(paths[2]), "someone else's too|someone else's");
     EXPECT_EQ(temp.Read(temp.File("a.txt")), "already here");
 
     const std::string cut = std::string(255 - temp.path.size() - 5, 'l') + ".doc";
@@ -117,29 +122,6 @@ TEST_F(AttachmentPaths, DirectoryWithACommaTakesNoFile) {
     EXPECT_EQ(LogLines("IMAP: Attachments"),
               std::vector<std::string>{"IMAP: Attachments not saved: the temporary directory '" + commaDir +
                                        "/' has a comma in its path."});
-}
-
-// A file of ours that was deleted and replaced by another program's file of the same name is
-// not ours any more; a second release of a path deletes nothing.
-TEST(CreatedFiles, ReleaseDeletesOnlyTheFileThisProcessWrote) {
-    const TempDir temp{true};
-    const CString dir((temp.path + "/").c_str());
-    MimePart part;
-    part.body = "ours";
-    part.fileName = "a.txt";
-    const std::string first = WriteAttachmentFile(part, dir).c_str();
-    part.fileName = "b.txt";
-    const std::string second = WriteAttachmentFile(part, dir).c_str();
-    ASSERT_EQ(first, temp.File("a.txt"));
-    fs::remove(second);
-    std::ofstream(second) << "someone else's";
-    EXPECT_TRUE(created_files::Release(first.c_str()));
-    EXPECT_FALSE(fs::exists(first));
-    std::ofstream(first) << "someone else's too";
-    EXPECT_FALSE(created_files::Release(first.c_str()));
-    EXPECT_FALSE(created_files::Release(second.c_str()));
-    EXPECT_EQ(temp.Read(first), "someone else's too");
-    EXPECT_EQ(temp.Read(second), "someone else's");
 }
 
 // Names are taken with an exclusive create: a FIFO or a dangling link at a name is passed over

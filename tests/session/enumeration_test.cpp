@@ -4,6 +4,7 @@
 // cannot run under the emulator).
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <new>
 
 #include "allocation_hook.h"
@@ -109,14 +110,22 @@ TEST_F(EnumerationTest, HeaderOnlyDownloadIdsAndHeadersFromTheListing) {
 }
 
 // An Inbox that cannot be selected fails the whole download; an empty folder is not searched;
-// unknown folders and impossible counts leave the host's array alone.
+// unknown folders and impossible counts leave the host's array alone. A day limit of 1 searches
+// since yesterday's local date.
 TEST_F(EnumerationTest, UnselectableEmptyAndUnknownFolders) {
+    const std::time_t yesterday = std::time(nullptr) - 24 * 3600;  // the fixture's zone is UTC
+    char since[32];
+    std::strftime(since, sizeof since, "%d-%b-%Y", std::gmtime(&yesterday));
     const char* nope = "Nope";
     const char* blank = "";
+    const char* work = "Work";
     ScriptLogon("");
     Cmd("SELECT \"Inbox\"", "", "NO Mailbox locked.");
     Select("Inbox", 0);
-    LogOn();
+    Select("Work", 2);
+    Cmd(std::string("UID SEARCH NOT DELETED SINCE ") + since, "* SEARCH 4\r\n");
+    ReceivedInfo(4, "", "", "NO Gone.");
+    LogOn({.attachments = 0, .daysBack = 1});
     EXPECT_EQ(session.GetAllMsgs(&records, &count, 0), 16);
     EXPECT_EQ(records, nullptr);
     records = kUntouched;
@@ -134,6 +143,7 @@ TEST_F(EnumerationTest, UnselectableEmptyAndUnknownFolders) {
     EXPECT_EQ(session.GetMsgHeaders(&nope, &records, &count, ids, &none), 0);
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(records, kUntouched);
+    EXPECT_EQ(ListIds(&work), Rows{"4 date=0"});
 }
 
 // A listing whose second answer is too large for the memory left fails with an exception (the

@@ -1,5 +1,6 @@
 // The SINCE date of a listing with a day limit: the local date that many days back, month names
-// in English whatever the locale; no limit lists everything since 1990.
+// in English whatever the locale; no limit lists everything since 1990 (a listing that uses it:
+// EnumerationTest.UnselectableEmptyAndUnknownFolders).
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -32,26 +33,4 @@ TEST(SinceDate, LocalDateThatManyDaysBack) {
         EXPECT_EQ(std::string(ImapSession::SinceDate(row.daysBack, row.now).c_str()), row.since)
             << row.zone << " " << row.now << " - " << row.daysBack;
     }
-}
-
-namespace {
-class SinceSearch : public SessionScript {};
-}  // namespace
-
-// A listing after a logon with a day limit of 1 searches since yesterday's local date.
-TEST_F(SinceSearch, DayLimitOfOneSearchesSinceYesterday) {
-    const std::time_t yesterday = std::time(nullptr) - 24 * 3600;  // the fixture's zone is UTC
-    char since[32];
-    std::strftime(since, sizeof since, "%d-%b-%Y", std::gmtime(&yesterday));
-    const char* work = "Work";
-    ScriptLogon("");
-    Select("Work", 2);
-    Cmd(std::string("UID SEARCH NOT DELETED SINCE ") + since, "* SEARCH 4\r\n");
-    Cmd("UID FETCH 4 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])", "", "NO Gone.");
-    LogOn({.attachments = 0, .daysBack = 1});
-    MailMsg** records = nullptr;
-    uint32_t count = 9;
-    EXPECT_EQ(session.GetMsgIds(&work, &records, &count), 0);
-    ASSERT_EQ(count, 1u);
-    ReleaseMailMsgArray(records, 1);
 }
