@@ -19,10 +19,7 @@ const std::string kPlainRetrieved =
     "html=";
 const std::string kMixedHeader = CrLf({"From: Alice <alice@example.test>", "Subject: Mixed",
                                        "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""});
-const std::string kMixedType = "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"\r\n\r\n";
 const std::string kTextMime = "Content-Type: text/plain; charset=us-ascii\r\n\r\n";
-const std::string kPdfMime = CrLf({"Content-Type: application/pdf; name=\"r.pdf\"",
-                                   "Content-Disposition: attachment; filename=\"r.pdf\"", ""});
 
 class RetrievalTest : public SessionScript {
 protected:
@@ -40,60 +37,124 @@ protected:
     RetrievedMessage message;
 };
 
-// Whole messages take one RFC822 and cut nothing at the tag prefix; without a Date header the
-// date is the Received time; of twelve attachments the first ten are delivered.
-TEST_F(RetrievalTest, WholeMessagesAttachmentLimitAndRefusals) {
+// Message retrieval first. Whole messages take one RFC822 and cut nothing at the tag prefix;
+// without a Date header the date is the Received time; of twelve attachments the first ten are
+// delivered. Above the size limit a message is fetched whole unless it is multipart/mixed, which
+// is rebuilt from its parts (also after a refused type probe): an alternative pair gives both
+// texts, each cut at the line holding the tag prefix; without a text part among the first four
+// only the header is delivered.
+// Then records, with HTML preferred and a size limit: a listed unseen message stays unseen and
+// comes from the cache the second time; above the limit a multipart/mixed message is rebuilt from
+// its first text part, without attachments, flagged partial, and the cached copy answers the
+// second time; an unlisted message asks for its flags; without an HTML part the plain body is
+// taken.
+TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
     std::vector<Attachment> files;
     std::string ten = "whole date= subject=Files plain=See the files.\n\n html=";
     for (int i = 1; i <= 12; ++i) {
         files.push_back({"f" + std::to_string(i) + ".txt", "body of f" + std::to_string(i) + "."});
         if (i <= 10) ten += " " + files.back().name + ":" + files.back().body + "\n\n";
     }
+    // A lone LF inside a line of the server's text: the body still reaches the host with CR LF.
+    const std::string hello = CrLf({"From: Alice <alice@example.test>", "To: Bob <bob@example.test>",
+                                    "Cc: Carol <carol@example.test>", "Subject: Hello",
+                                    "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "First\nSecond", "Third"});
+    const std::string seen = CrLf({"Received: from mx by imap; Mon, 30 Sep 2024 08:15:00 +0000",
+                                   "From: Alice <alice@example.test>", "Reply-To: Desk <desk@example.test>",
+                                   "Subject: Seen already", "Date: Tue, 1 Oct 2024 10:00:00 +0000",
+                                   "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "",
+                                   "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});  // "Plain text\nover two lines."
     ScriptLogon();
-    Whole(7, kPlain);
-    Whole(8, MessageWith(files));
+    // Whole messages: one RFC822 each; then the refusals.
+    Whole(17, kPlain);
+    Whole(18, MessageWith(files));
     Cmd("SELECT \"Work\"", "", "NO No such mailbox.");
-    Size(6, 100);
-    Cmd("UID FETCH 6 RFC822", "", "NO Message gone.");
-    LogOn();
-    EXPECT_EQ(Retrieve(7),
-              "whole date=Tue, 1 Oct 2024 10:00:00 +0000 subject=Plain plain=Hello Bob.\nLine with AEG "
-              "inside.\nLast "
-              "line.\n html=");
-    EXPECT_EQ(Retrieve(8), ten);
-    EXPECT_EQ(RetrieveMessage(session.imap, "Work", 7, &message, false), ImapResult::SelectFailed);
-    EXPECT_EQ(RetrieveMessage(session.imap, "Elsewhere", 7, &message, false), ImapResult::UnknownFolder);
+    Size(16, 100);
+    Cmd("UID FETCH 16 RFC822", "", "NO Message gone.");
+    // Parts: a text/plain probe fetches whole; alternative texts; no text part among four.
+    Size(27, 200000);
+    Fetch(27, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: text/plain\r\n\r\n");
+    Fetch(27, "RFC822", kPlain);
+    Size(24, 150000);
+    Fetch(24, "BODY[HEADER.FIELDS (Content-Type)]",
+          "Content-Type: multipart/mixed; boundary=zzOUTERzz\r\n\r\n");
+    Fetch(24, "BODY[HEADER]", kMixedHeader);
+    Fetch(24, "BODY[1.MIME]", "Content-Type: multipart/alternative; boundary=\"zzALTzz\"\r\n\r\n");
+    Fetch(24, "BODY[1.1.MIME]", kTextMime);
+    Fetch(24, "BODY[1.1]", "Plain words.\r\nThen AEG here.\r\nLost line.\r\n");
+    Fetch(24, "BODY[1.2.MIME]", "Content-Type: text/html\r\n\r\n");
+    Fetch(24, "BODY[1.2]", "<p>Html words.</p>\r\n");
+    Size(25, 150000);
+    Cmd("UID FETCH 25 BODY[HEADER.FIELDS (Content-Type)]", "", "NO Fetch refused.");
+    Fetch(25, "BODY[HEADER]", kMixedHeader);
+    for (int n = 1; n <= 4; ++n)
+        Fetch(25, "BODY[" + std::to_string(n) + ".MIME]",
+              CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment", ""}));
+    // Records, through GetMsg.
+    Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 7\r\n");
+    Cmd("UID FETCH 7 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
+        FetchAnswer(7, "FLAGS () BODY[HEADER.FIELDS (RECEIVED)]", "\r\n"));
+    Whole(7, hello);
+    Cmd("UID STORE 7 -FLAGS.SILENT \\seen");
+    Size(9, 5000000);
+    Fetch(9, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n");
+    Fetch(9, "BODY[HEADER]",
+          CrLf({"From: a@example.test", "Subject: Big",
+                "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""}));
+    Fetch(9, "BODY[1.MIME]",
+          CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment", ""}));
+    Fetch(9, "BODY[2.MIME]", kTextMime);
+    Fetch(9, "BODY[2]", "The text part.\r\nSecond line.\r\n");
+    Flags(9, "");
+    Cmd("UID STORE 9 -FLAGS.SILENT \\seen");
+    Size(5, 10);
+    Cmd("UID FETCH 5 RFC822", "", "NO Gone.");
+    Select("work", 1);
+    Whole(3, seen);
+    Flags(3, "\\Seen");
+    LogOn({.attachments = 1, .preferHtml = 1, .maxMessageSize = 100000});
+    EXPECT_EQ(Retrieve(17), kPlainRetrieved);
+    EXPECT_EQ(Retrieve(18), ten);
+    EXPECT_EQ(RetrieveMessage(session.imap, "Work", 17, &message, false), ImapResult::SelectFailed);
+    EXPECT_EQ(RetrieveMessage(session.imap, "Elsewhere", 17, &message, false), ImapResult::UnknownFolder);
     EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 0, &message, false), ImapResult::NotReady);
-    EXPECT_EQ(RetrieveMessage(session.imap, "", 7, &message, false), ImapResult::NotReady);
-    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 7, nullptr, false), ImapResult::NotReady);
-    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 6, &message, false), kFetchFailed);
-}
-
-// Without attachments, or above the size limit, a message is fetched whole unless it is
-// multipart/mixed, which is rebuilt from its parts (also after a refused type probe): an
-// alternative pair gives both texts, each cut at the line holding the tag prefix; without a text
-// part among the first four only the header is delivered.
-TEST_F(RetrievalTest, PartsPath) {
-    ScriptLogon();
-    Size(7, 90000);
-    Fetch(7, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: text/plain\r\n\r\n");
-    Fetch(7, "RFC822", kPlain);
-    Size(4, 500);
-    Fetch(4, "BODY[HEADER.FIELDS (Content-Type)]", kMixedType);
-    Fetch(4, "BODY[HEADER]", kMixedHeader);
-    Fetch(4, "BODY[1.MIME]", "Content-Type: multipart/alternative; boundary=\"zzALTzz\"\r\n\r\n");
-    Fetch(4, "BODY[1.1.MIME]", kTextMime);
-    Fetch(4, "BODY[1.1]", "Plain words.\r\nThen AEG here.\r\nLost line.\r\n");
-    Fetch(4, "BODY[1.2.MIME]", "Content-Type: text/html\r\n\r\n");
-    Fetch(4, "BODY[1.2]", "<p>Html words.</p>\r\n");
-    Size(5, 500);
-    Cmd("UID FETCH 5 BODY[HEADER.FIELDS (Content-Type)]", "", "NO Fetch refused.");
-    Fetch(5, "BODY[HEADER]", kMixedHeader);
-    for (int n = 1; n <= 4; ++n) Fetch(5, "BODY[" + std::to_string(n) + ".MIME]", kPdfMime);
-    LogOn({.attachments = 0, .maxMessageSize = 1000});
-    EXPECT_EQ(Retrieve(7), kPlainRetrieved);
-    EXPECT_EQ(Retrieve(4), "rebuilt date= subject=Mixed plain=Plain words.\n\n html=<p>Html words.</p>\n\n");
-    EXPECT_EQ(Retrieve(5), "rebuilt date= subject=Mixed plain= html=");
+    EXPECT_EQ(RetrieveMessage(session.imap, "", 17, &message, false), ImapResult::NotReady);
+    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 17, nullptr, false), ImapResult::NotReady);
+    EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 16, &message, false), kFetchFailed);
+    EXPECT_EQ(Retrieve(27), kPlainRetrieved);
+    EXPECT_EQ(Retrieve(24), "rebuilt date= subject=Mixed plain=Plain words.\n\n html=<p>Html words.</p>\n\n");
+    EXPECT_EQ(Retrieve(25), "rebuilt date= subject=Mixed plain= html=");
+    MailMsg** listed = nullptr;
+    uint32_t count = 0;
+    ASSERT_EQ(session.GetMsgIds(nullptr, &listed, &count), 0);
+    ReleaseMailMsgArray(listed, static_cast<int32_t>(count));
+    const char* work = "work";  // the listed "Work": folder names match without regard to case
+    const uint8_t bytes[] = {1, 2, 3};
+    const MessageIdRef shortId{3, bytes};
+    MailMsg* none = nullptr;
+    const std::string first = Describe(Get(7)), big = Describe(Get(9));
+    // Without Reply-To, the sender; without Received, the Date header.
+    EXPECT_EQ(
+        first,
+        "7 from=Alice <alice@example.test> replyTo=Alice <alice@example.test> to=Bob <bob@example.test> "
+        "cc=Carol <carol@example.test> subject=Hello body=First\r\nSecond\r\nThird\r\n date=1727776800 "
+        "downloaded");
+    EXPECT_EQ(Describe(Get(7)), first) << "from the cache";
+    EXPECT_NE(taken[0], taken[1]);
+    EXPECT_EQ(big,
+              "9 from=a@example.test replyTo=a@example.test subject=Big body=The text part.\r\nSecond "
+              "line.\r\n\r\n\r\n "
+              "date=0 downloaded partial");
+    EXPECT_EQ(Describe(Get(9)), big.substr(0, big.size() - 8)) << "the cached copy is whole";
+    // A failed retrieval and ids this module never issued produce no record.
+    EXPECT_EQ(Get(5), nullptr);
+    EXPECT_EQ(session.GetMsg(nullptr, &shortId, &none), 1);
+    EXPECT_EQ(session.GetMsg(nullptr, nullptr, &none), 1);
+    EXPECT_EQ(none, nullptr);
+    // The Received date wins over the Date header.
+    EXPECT_EQ(Describe(Get(3, &work)),
+              "3 from=Alice <alice@example.test> replyTo=Desk <desk@example.test> subject=Seen already "
+              "body=Plain text\r\nover two lines. date=1727684100 read downloaded");
 }
 
 TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
@@ -128,78 +189,6 @@ TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
         StripFetchFraming(text, first, tagged);
         EXPECT_EQ(scripted::Printable(text.str()), scripted::Printable(result)) << name;
     }
-}
-
-class DownloadTest : public SessionScript {};
-
-// With HTML preferred and a size limit: a listed unseen message stays unseen and comes from the
-// cache the second time; above the limit a multipart/mixed message is rebuilt from its first text
-// part, without attachments, flagged partial, and the cached copy answers the second time; an
-// unlisted message asks for its flags; without an HTML part the plain body is taken.
-TEST_F(DownloadTest, RecordsReadStatePartialFlagAndCache) {
-    // A lone LF inside a line of the server's text: the body still reaches the host with CR LF.
-    const std::string hello = CrLf({"From: Alice <alice@example.test>", "To: Bob <bob@example.test>",
-                                    "Cc: Carol <carol@example.test>", "Subject: Hello",
-                                    "Date: Tue, 1 Oct 2024 10:00:00 +0000", "", "First\nSecond", "Third"});
-    const std::string seen = CrLf({"Received: from mx by imap; Mon, 30 Sep 2024 08:15:00 +0000",
-                                   "From: Alice <alice@example.test>", "Reply-To: Desk <desk@example.test>",
-                                   "Subject: Seen already", "Date: Tue, 1 Oct 2024 10:00:00 +0000",
-                                   "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "",
-                                   "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});  // "Plain text\nover two lines."
-    ScriptLogon();
-    Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 7\r\n");
-    Cmd("UID FETCH 7 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
-        FetchAnswer(7, "FLAGS () BODY[HEADER.FIELDS (RECEIVED)]", "\r\n"));
-    Whole(7, hello);
-    Cmd("UID STORE 7 -FLAGS.SILENT \\seen");
-    Size(9, 5000000);
-    Fetch(9, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n");
-    Fetch(9, "BODY[HEADER]",
-          CrLf({"From: a@example.test", "Subject: Big",
-                "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""}));
-    Fetch(9, "BODY[1.MIME]",
-          CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment", ""}));
-    Fetch(9, "BODY[2.MIME]", "Content-Type: text/plain; charset=us-ascii\r\n\r\n");
-    Fetch(9, "BODY[2]", "The text part.\r\nSecond line.\r\n");
-    Flags(9, "");
-    Cmd("UID STORE 9 -FLAGS.SILENT \\seen");
-    Size(5, 10);
-    Cmd("UID FETCH 5 RFC822", "", "NO Gone.");
-    Select("work", 1);
-    Whole(3, seen);
-    Flags(3, "\\Seen");
-    LogOn({.attachments = 1, .preferHtml = 1, .maxMessageSize = 100000});
-    MailMsg** listed = nullptr;
-    uint32_t count = 0;
-    ASSERT_EQ(session.GetMsgIds(nullptr, &listed, &count), 0);
-    ReleaseMailMsgArray(listed, static_cast<int32_t>(count));
-    const char* work = "work";  // the listed "Work": folder names match without regard to case
-    const uint8_t bytes[] = {1, 2, 3};
-    const MessageIdRef shortId{3, bytes};
-    MailMsg* none = nullptr;
-    const std::string first = Describe(Get(7)), big = Describe(Get(9));
-    // Without Reply-To, the sender; without Received, the Date header.
-    EXPECT_EQ(
-        first,
-        "7 from=Alice <alice@example.test> replyTo=Alice <alice@example.test> to=Bob <bob@example.test> "
-        "cc=Carol <carol@example.test> subject=Hello body=First\r\nSecond\r\nThird\r\n date=1727776800 "
-        "downloaded");
-    EXPECT_EQ(Describe(Get(7)), first) << "from the cache";
-    EXPECT_NE(taken[0], taken[1]);
-    EXPECT_EQ(big,
-              "9 from=a@example.test replyTo=a@example.test subject=Big body=The text part.\r\nSecond "
-              "line.\r\n\r\n\r\n "
-              "date=0 downloaded partial");
-    EXPECT_EQ(Describe(Get(9)), big.substr(0, big.size() - 8)) << "the cached copy is whole";
-    // A failed retrieval and ids this module never issued produce no record.
-    EXPECT_EQ(Get(5), nullptr);
-    EXPECT_EQ(session.GetMsg(nullptr, &shortId, &none), 1);
-    EXPECT_EQ(session.GetMsg(nullptr, nullptr, &none), 1);
-    EXPECT_EQ(none, nullptr);
-    // The Received date wins over the Date header.
-    EXPECT_EQ(Describe(Get(3, &work)),
-              "3 from=Alice <alice@example.test> replyTo=Desk <desk@example.test> subject=Seen already "
-              "body=Plain text\r\nover two lines. date=1727684100 read downloaded");
 }
 
 }  // namespace
