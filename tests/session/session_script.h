@@ -57,17 +57,6 @@ struct LogonOptions {
     uint32_t flags = 0;  // 2: verbose
 };
 
-// The host's logon parameters for bob on a loopback port, IMAP only.
-inline LogonParameters BobOn(uint16_t port, const LogonOptions& o = {}) {
-    static const HostString empty(""), host("127.0.0.1"), user("bob"), password("secret");
-    LogonParameters p = ImapLogon(empty.c_str(), host.c_str(), port, user.c_str(), password.c_str());
-    p.attachments = o.attachments;
-    p.preferHtml = o.preferHtml;
-    p.daysBack = o.daysBack;
-    p.maxMessageSize = o.maxMessageSize;
-    return p;
-}
-
 class SessionScript : public scripted::Conversation {
 protected:
     SessionScript() : zone("UTC0") {}
@@ -122,12 +111,19 @@ protected:
             "* LIST (\\HasNoChildren) \"/\" Work\r\n* LIST (\\HasNoChildren) \"/\" INBOX\r\n");
         if (!folder.empty()) Select(folder, exists);
     }
-    // The server plays what was scripted before LogOn starts it.
-    void LogOn(const LogonOptions& options = {}) {
+    // The server plays what was scripted before LogOn starts it; bob logs on, IMAP only.
+    void LogOn(const LogonOptions& o = {}, ImapSession* to = nullptr) {
+        static const HostString empty(""), host("127.0.0.1"), user("bob"), password("secret");
         server.Start();
-        const LogonParameters params = BobOn(server.Port(), options);
-        ASSERT_EQ(session.Logon(&params, options.flags), 0);
-        ASSERT_EQ(session.imapConnected, 1);
+        LogonParameters p =
+            ImapLogon(empty.c_str(), host.c_str(), server.Port(), user.c_str(), password.c_str());
+        p.attachments = o.attachments;
+        p.preferHtml = o.preferHtml;
+        p.daysBack = o.daysBack;
+        p.maxMessageSize = o.maxMessageSize;
+        to = to ? to : &session;
+        ASSERT_EQ(to->Logon(&p, o.flags), 0);
+        ASSERT_EQ(to->imapConnected, 1);
     }
     ZoneGuard zone;
     TempDir temp{true};
