@@ -106,13 +106,16 @@ TEST_F(AttachmentPaths, NumberedListedUntilFreedAndHostileNamesKeptInside) {
 }
 
 // The list separator never appears in a path handed out: in a directory whose path holds one,
-// no attachment file is written (and the verbose log says why); the message itself arrives.
-TEST_F(AttachmentPaths, DirectoryWithACommaTakesNoFile) {
+// no attachment file is written (and the verbose log says why); the message itself arrives. An
+// empty part, or a directory too long for any name beside it, takes no file either.
+TEST_F(AttachmentPaths, NoFileInACommaDirectoryForAnEmptyPartOrWithoutRoom) {
     const std::string commaDir = temp.parent + "/x,y";
     fs::create_directory(commaDir);
     setenv("TMPDIR", (commaDir + "/").c_str(), 1);
     ScriptLogon();
     Script(31, MessageWith({{"report.pdf", "pdf body"}}));
+    Script(32, MessageWith({{"empty.txt", ""}, {"full.txt", "x"}}));
+    Script(33, MessageWith({{"report.pdf", "pdf body"}}));
     LogOn({.flags = 2});
     EXPECT_EQ(
         Describe(Get(31)),
@@ -122,6 +125,11 @@ TEST_F(AttachmentPaths, DirectoryWithACommaTakesNoFile) {
     EXPECT_EQ(LogLines("IMAP: Attachments"),
               std::vector<std::string>{"IMAP: Attachments not saved: the temporary directory '" + commaDir +
                                        "/' has a comma in its path."});
+    setenv("TMPDIR", (temp.path + "/").c_str(), 1);
+    EXPECT_EQ(Download(32), temp.File("full.txt"));
+    setenv("TMPDIR", (temp.path + "/" + std::string(250, 'd') + "/").c_str(), 1);
+    EXPECT_EQ(Download(33), "");
+    EXPECT_EQ(temp.Names(), std::vector<std::string>{"full.txt"});
 }
 
 // Names are taken with an exclusive create: a FIFO or a dangling link at a name is passed over

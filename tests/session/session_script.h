@@ -25,7 +25,8 @@ struct Attachment {
     bool base64 = false;
 };
 
-// A multipart/mixed message with a text part and the given attachments, with CR LF line ends.
+// A multipart/mixed message with a text part and the given attachments (an empty body: no
+// line at all), with CR LF line ends.
 inline std::string MessageWith(const std::vector<Attachment>& attachments) {
     std::vector<std::pair<std::string, std::string>> parts = {
         {"Content-Type: text/plain", "See the files.\n\n"}};
@@ -33,7 +34,7 @@ inline std::string MessageWith(const std::vector<Attachment>& attachments) {
         parts.push_back({"Content-Type: application/octet-stream; name=\"" + a.name +
                              "\"\nContent-Disposition: attachment; filename=\"" + a.name + "\"" +
                              (a.base64 ? "\nContent-Transfer-Encoding: base64" : ""),
-                         a.body + "\n\n"});
+                         a.body.empty() ? "" : a.body + "\n\n"});
     return Crlf("From: a@example.test\nSubject: Files\n" + Mixed("zzBzz", parts));
 }
 
