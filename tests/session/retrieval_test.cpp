@@ -20,6 +20,8 @@ const std::string kPlainRetrieved =
 const std::string kMixedHeader = CrLf({"From: Alice <alice@example.test>", "Subject: Mixed",
                                        "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""});
 const std::string kTextMime = "Content-Type: text/plain; charset=us-ascii\r\n\r\n";
+const std::string kPdfMime =
+    CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment", ""});
 
 class RetrievalTest : public SessionScript {
 protected:
@@ -37,17 +39,10 @@ protected:
     RetrievedMessage message;
 };
 
-// Message retrieval first. Whole messages take one RFC822 and cut nothing at the tag prefix;
-// without a Date header the date is the Received time; of twelve attachments the first ten are
-// delivered. Above the size limit a message is fetched whole unless it is multipart/mixed, which
-// is rebuilt from its parts (also after a refused type probe): an alternative pair gives both
-// texts, each cut at the line holding the tag prefix; without a text part among the first four
-// only the header is delivered.
-// Then records, with HTML preferred and a size limit: a listed unseen message stays unseen and
-// comes from the cache the second time; above the limit a multipart/mixed message is rebuilt from
-// its first text part, without attachments, flagged partial, and the cached copy answers the
-// second time; an unlisted message asks for its flags; without an HTML part the plain body is
-// taken.
+// Retrieval first: whole messages (the date from Received when Date is missing, ten attachments
+// of twelve), then above the size limit the parts path (a text/plain probe fetches whole; an
+// alternative pair gives both texts, each cut at the tag prefix; no text part among four: the
+// header only). Then records with HTML preferred: read state, the partial flag and the cache.
 TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
     std::vector<Attachment> files;
     std::string ten = "whole date= subject=Files plain=See the files.\n\n html=";
@@ -87,9 +82,7 @@ TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
     Size(25, 150000);
     Cmd("UID FETCH 25 BODY[HEADER.FIELDS (Content-Type)]", "", "NO Fetch refused.");
     Fetch(25, "BODY[HEADER]", kMixedHeader);
-    for (int n = 1; n <= 4; ++n)
-        Fetch(25, "BODY[" + std::to_string(n) + ".MIME]",
-              CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment", ""}));
+    for (int n = 1; n <= 4; ++n) Fetch(25, "BODY[" + std::to_string(n) + ".MIME]", kPdfMime);
     // Records, through GetMsg.
     Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 7\r\n");
     Cmd("UID FETCH 7 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
@@ -98,11 +91,8 @@ TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
     Cmd("UID STORE 7 -FLAGS.SILENT \\seen");
     Size(9, 5000000);
     Fetch(9, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: multipart/mixed; boundary=x\r\n\r\n");
-    Fetch(9, "BODY[HEADER]",
-          CrLf({"From: a@example.test", "Subject: Big",
-                "Content-Type: multipart/mixed; boundary=\"zzOUTERzz\"", ""}));
-    Fetch(9, "BODY[1.MIME]",
-          CrLf({"Content-Type: application/pdf; name=\"r.pdf\"", "Content-Disposition: attachment", ""}));
+    Fetch(9, "BODY[HEADER]", kMixedHeader);
+    Fetch(9, "BODY[1.MIME]", kPdfMime);
     Fetch(9, "BODY[2.MIME]", kTextMime);
     Fetch(9, "BODY[2]", "The text part.\r\nSecond line.\r\n");
     Flags(9, "");
@@ -142,7 +132,8 @@ TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
     EXPECT_EQ(Describe(Get(7)), first) << "from the cache";
     EXPECT_NE(taken[0], taken[1]);
     EXPECT_EQ(big,
-              "9 from=a@example.test replyTo=a@example.test subject=Big body=The text part.\r\nSecond "
+              "9 from=Alice <alice@example.test> replyTo=Alice <alice@example.test> subject=Mixed body=The "
+              "text part.\r\nSecond "
               "line.\r\n\r\n\r\n "
               "date=0 downloaded partial");
     EXPECT_EQ(Describe(Get(9)), big.substr(0, big.size() - 8)) << "the cached copy is whole";
