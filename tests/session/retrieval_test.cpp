@@ -148,21 +148,19 @@ TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
               "body=Plain text\r\nover two lines. date=1727684100 read downloaded");
 }
 
+// Edge cases only: plain framing and a prefix mid-line are cut in every fetch above.
 TEST(StripFetchFraming, RemovesTheFetchLineAndTheTaggedLineWithTheLineBefore) {
     // Case, text, whether the first and the tagged line go, what is left.
     const std::tuple<const char*, const char*, bool, bool, const char*> cases[] = {
-        {"both", "* 1 FETCH (BODY[1] {6}\r\nbody\r\n)\r\nAEG9 OK done\r\n", true, true, "body\r\n"},
         {"first only", "* 1 FETCH (BODY[1] {6}\r\nbody\r\n)\r\nAEG9 OK\r\n", true, false,
          "body\r\n)\r\nAEG9 OK\r\n"},
         {"tagged only", "* 1 FETCH {6}\r\nbody\r\n)\r\nAEG9 OK\r\n", false, true,
          "* 1 FETCH {6}\r\nbody\r\n"},
-        {"prefix mid-line", "* x\r\nkeep\r\nsay AEG\r\nmore\r\n", true, true, "keep\r\n"},
         {"prefix at column two", "* x\r\nkeep\r\nbody\r\nxAEG\r\n", true, true, "keep\r\n"},
         {"prefix at the very start", "AEG1 OK\r\n", false, true, ""},
         {"prefix at position two", "a\nAEG", false, true, ""},
         {"no CR", "no line end", true, true, "no line end"},
         {"CR last", "abc\r", true, false, ""},
-        {"no prefix", "* x\r\nplain\r\n", true, true, "plain\r\n"},
         {"lower case is no tag", "* x\r\naeg ok\r\n", true, true, "aeg ok\r\n"},
         {"literal shares the closing line",
          "* 1 FETCH (UID 1 BODY[1] {18}\r\nSee the two files.)\r\nAEG4 OK\r\n", true, true,
