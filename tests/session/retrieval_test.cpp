@@ -40,9 +40,8 @@ protected:
 };
 
 // Retrieval first: whole messages (the date from Received when Date is missing, ten attachments
-// of twelve), then above the size limit the parts path (a text/plain probe fetches whole; an
-// alternative pair gives both texts, each cut at the tag prefix; no text part among four: the
-// header only). Then records with HTML preferred: read state, the partial flag and the cache.
+// of twelve) and refusals. Then records with HTML preferred and a size limit: read state, the
+// partial flag and the cache.
 TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
     std::vector<Attachment> files;
     std::string ten = "whole date= subject=Files plain=See the files.\n\n html=";
@@ -60,29 +59,11 @@ TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
                                    "Content-Type: text/plain", "Content-Transfer-Encoding: base64", "",
                                    "UGxhaW4gdGV4dApvdmVyIHR3byBsaW5lcy4="});  // "Plain text\nover two lines."
     ScriptLogon();
-    // Whole messages: one RFC822 each; then the refusals.
     Whole(17, kPlain);
     Whole(18, MessageWith(files));
     Cmd("SELECT \"Work\"", "", "NO No such mailbox.");
     Size(16, 100);
     Cmd("UID FETCH 16 RFC822", "", "NO Message gone.");
-    // Parts: a text/plain probe fetches whole; alternative texts; no text part among four.
-    Size(27, 200000);
-    Fetch(27, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: text/plain\r\n\r\n");
-    Fetch(27, "RFC822", kPlain);
-    Size(24, 150000);
-    Fetch(24, "BODY[HEADER.FIELDS (Content-Type)]",
-          "Content-Type: multipart/mixed; boundary=zzOUTERzz\r\n\r\n");
-    Fetch(24, "BODY[HEADER]", kMixedHeader);
-    Fetch(24, "BODY[1.MIME]", "Content-Type: multipart/alternative; boundary=\"zzALTzz\"\r\n\r\n");
-    Fetch(24, "BODY[1.1.MIME]", kTextMime);
-    Fetch(24, "BODY[1.1]", "Plain words.\r\nThen AEG here.\r\nLost line.\r\n");
-    Fetch(24, "BODY[1.2.MIME]", "Content-Type: text/html\r\n\r\n");
-    Fetch(24, "BODY[1.2]", "<p>Html words.</p>\r\n");
-    Size(25, 150000);
-    Cmd("UID FETCH 25 BODY[HEADER.FIELDS (Content-Type)]", "", "NO Fetch refused.");
-    Fetch(25, "BODY[HEADER]", kMixedHeader);
-    for (int n = 1; n <= 4; ++n) Fetch(25, "BODY[" + std::to_string(n) + ".MIME]", kPdfMime);
     // Records, through GetMsg.
     Cmd("UID SEARCH NOT DELETED SINCE 01-Jan-1990", "* SEARCH 7\r\n");
     Cmd("UID FETCH 7 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)])",
@@ -111,9 +92,6 @@ TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
     EXPECT_EQ(RetrieveMessage(session.imap, "", 17, &message, false), ImapResult::NotReady);
     EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 17, nullptr, false), ImapResult::NotReady);
     EXPECT_EQ(RetrieveMessage(session.imap, "Inbox", 16, &message, false), kFetchFailed);
-    EXPECT_EQ(Retrieve(27), kPlainRetrieved);
-    EXPECT_EQ(Retrieve(24), "rebuilt date= subject=Mixed plain=Plain words.\n\n html=<p>Html words.</p>\n\n");
-    EXPECT_EQ(Retrieve(25), "rebuilt date= subject=Mixed plain= html=");
     MailMsg** listed = nullptr;
     uint32_t count = 0;
     ASSERT_EQ(session.GetMsgIds(nullptr, &listed, &count), 0);
@@ -146,6 +124,34 @@ TEST_F(RetrievalTest, MessagesAndRecordsReadStatePartialFlagAndCache) {
     EXPECT_EQ(Describe(Get(3, &work)),
               "3 from=Alice <alice@example.test> replyTo=Desk <desk@example.test> subject=Seen already "
               "body=Plain text\r\nover two lines. date=1727684100 read downloaded");
+}
+
+// Without attachments, or above the size limit, a message is fetched whole unless it is
+// multipart/mixed, which is rebuilt from its parts (also after a refused type probe): an
+// alternative pair gives both texts, each cut at the line holding the tag prefix; without a text
+// part among the first four only the header is delivered.
+TEST_F(RetrievalTest, PartsPath) {
+    ScriptLogon();
+    Size(27, 90000);
+    Fetch(27, "BODY[HEADER.FIELDS (Content-Type)]", "Content-Type: text/plain\r\n\r\n");
+    Fetch(27, "RFC822", kPlain);
+    Size(24, 500);
+    Fetch(24, "BODY[HEADER.FIELDS (Content-Type)]",
+          "Content-Type: multipart/mixed; boundary=zzOUTERzz\r\n\r\n");
+    Fetch(24, "BODY[HEADER]", kMixedHeader);
+    Fetch(24, "BODY[1.MIME]", "Content-Type: multipart/alternative; boundary=\"zzALTzz\"\r\n\r\n");
+    Fetch(24, "BODY[1.1.MIME]", kTextMime);
+    Fetch(24, "BODY[1.1]", "Plain words.\r\nThen AEG here.\r\nLost line.\r\n");
+    Fetch(24, "BODY[1.2.MIME]", "Content-Type: text/html\r\n\r\n");
+    Fetch(24, "BODY[1.2]", "<p>Html words.</p>\r\n");
+    Size(25, 500);
+    Cmd("UID FETCH 25 BODY[HEADER.FIELDS (Content-Type)]", "", "NO Fetch refused.");
+    Fetch(25, "BODY[HEADER]", kMixedHeader);
+    for (int n = 1; n <= 4; ++n) Fetch(25, "BODY[" + std::to_string(n) + ".MIME]", kPdfMime);
+    LogOn({.attachments = 0, .maxMessageSize = 1000});
+    EXPECT_EQ(Retrieve(27), kPlainRetrieved);
+    EXPECT_EQ(Retrieve(24), "rebuilt date= subject=Mixed plain=Plain words.\n\n html=<p>Html words.</p>\n\n");
+    EXPECT_EQ(Retrieve(25), "rebuilt date= subject=Mixed plain= html=");
 }
 
 // Edge cases only: plain framing and a prefix mid-line are cut in every fetch above.
