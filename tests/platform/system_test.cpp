@@ -156,7 +156,7 @@ TEST(LocalZoneInformationTest, ReadsTzRulesAndZoneFiles) {
         info.Bias = 77;
         const TimeZoneId id = GetTimeZoneInformation(info, 2024);
         EXPECT_EQ(id, std::string(record).find("daylight") != std::string::npos ? TimeZoneId::Standard
-                                                                                 : TimeZoneId::Unknown)
+                                                                                : TimeZoneId::Unknown)
             << tz;
         EXPECT_EQ(describe(info, id == TimeZoneId::Standard), record) << tz;
     }
