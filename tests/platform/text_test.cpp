@@ -46,7 +46,7 @@ TEST(CStringTest, SearchesEditsAndLongFormat) {
         {big.Find("AEG7"), 10000},
         {big.Find("AEG7", 10001), 10008},
         {big.Find("AEG8"), -1},
-        {big.Find("AA", 9990), 9990},
+        {big.Find("AA", 5000), 5000},  // the skip search from a start
         {big.Find("G7", 10011), -1},
     };
     for (const auto& [actual, expected] : positions)
