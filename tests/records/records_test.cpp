@@ -215,23 +215,24 @@ TEST(MailMsgLayout, BareHeadThenItemsInOrder) {
     msg.SetAuxData("\x05\x06\x07", 3);
     msg.m_strFrom = "a";
     msg.m_strTo = "t";
+    msg.m_strCc = "c";
     msg.m_strSubject = "Hi";
     msg.m_strBody = "xy";
     const std::string tail(
         "\x01\x02\x03\x04\xAA\xBB"
         "aux\0\x05\x06\x07"
-        "a\0t\0Hi\0xy\0",
-        23);
+        "a\0t\0c\0Hi\0xy\0",
+        25);
     ASSERT_EQ(msg.MailMsgSize(), 112 + tail.size());
     block = Convert(msg);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.get()) + 112, tail.size()), tail);
     const std::pair<const void*, int> placed[] = {
-        {block->id, 112},   {block->id2, 116}, {block->auxText, 118}, {block->auxData, 122},
-        {block->from, 125}, {block->to, 127},  {block->subject, 129}, {block->body, 132}};
+        {block->id, 112}, {block->id2, 116}, {block->auxText, 118}, {block->auxData, 122}, {block->from, 125},
+        {block->to, 127}, {block->cc, 129},  {block->subject, 131}, {block->body, 134}};
     for (const auto& [pointer, offset] : placed) EXPECT_EQ(OffsetOf(block.get(), pointer), offset);
     EXPECT_EQ((std::vector{block->idLength, block->id2Length, block->auxDataLength, block->id3Length}),
               (std::vector{4u, 2u, 3u, 0u}));
-    EXPECT_EQ((std::vector<const void*>{block->id3, block->cc, block->attachments}),
+    EXPECT_EQ((std::vector<const void*>{block->id3, block->bcc, block->attachments}),
               std::vector<const void*>(3, nullptr));
 }
 
