@@ -120,6 +120,7 @@ TEST(MimeParserTest, PartsTextPartsAndAttachments) {
         {"message single part",
          "From: a@x\nContent-Type: message/rfc822\n\nFrom: inner@y\nSubject: s\n\nbody\n",
          "message/rfc822: From: inner@y\nSubject: s\n\nbody\n | text - html - listed"},
+        // The search steps over the upper-case letters by their lower-case ones.
         {"boundary text inside a body line ends the part",
          Mixed("==in-body==", {{"Content-Type: text/plain",
                                 "line one\nline two quotes ==IN-BODY== in passing\nline three\n"}}),
@@ -204,7 +205,8 @@ TEST(MimeParserTest, PartsTextPartsAndAttachments) {
          "{cut8n-alt}:  | text - html - listed",
          "+cut8n-alt-rel -cut8n-alt"},
         // A container whose boundary never comes ends at the first line the registry knows, here
-        // one inside the stalled boundary above.
+        // one inside the stalled boundary above, in any case; the inner boundary of the first row
+        // left with its level.
         {"later message",
          Mixed("cut8-later", {{"Content-Type: multipart/alternative; boundary=\"cut8-never\"",
                                "preamble\nmix-ALT-inner\nTOP-stalled\nrest\n"}}),
@@ -264,8 +266,9 @@ TEST(MimeParserTest, HostileNestingAndUnendedContainers) {
         expected += "multipart/alternative {" + boundary + "}: " + (i < 1299 ? " | " : "");
     }
     parts.push_back({"Content-Type: text/plain", "closing text\nN1299-NEVER quoted\nafter\n"});
-    // The last container's boundary turns up inside the text part: the container runs up to
-    // that line and swallows the text part, so only the 300 containers are listed.
+    // The last container's boundary turns up, in upper case, inside the text part: the container
+    // runs up to that line and swallows the text part, so only the 300 containers are listed.
+    // The index looks it up by its rarest piece, "n1299".
     EXPECT_EQ(Summary(Mixed("==gram-top==", parts)),
               expected + "--==gram-top==\nContent-Type: text/plain\n\nclosing text\n | text - html - listed");
     EXPECT_FALSE(Registered("n1000-never")) << "a level whose boundary never comes leaves too";
