@@ -10,34 +10,8 @@
 
 #include "../support/test_kit.h"
 #include "smtp/attachment_file.h"
-#include "smtp/attachment_list.h"
 
 namespace {
-
-// Display names start after the last separator of either kind; an empty item ends the list.
-TEST(SplitAttachmentListTest, PathsAndDisplayNames) {
-    const struct {
-        const char* list;
-        const char* paths;  // joined with "|"
-        const char* names;
-    } rows[] = {
-        {"/tmp/x/a.txt,C:\\dir\\b.pdf", "/tmp/x/a.txt|C:\\dir\\b.pdf|", "a.txt|b.pdf|"},
-        {"a,", "a||", "a||"},
-        {"a,,b", "a|", "a|"},
-        {",a", "", ""},
-        {" a , b", " a | b|", " a | b|"},
-        {"/dir/", "/dir/|", "|"},
-    };
-    for (const auto& row : rows) {
-        CStringArray paths, names;
-        smtp::SplitAttachmentList(row.list, paths, names);
-        std::string joinedPaths, joinedNames;
-        for (const CString& path : paths) joinedPaths += path.str() + "|";
-        for (const CString& name : names) joinedNames += name.str() + "|";
-        EXPECT_EQ(joinedPaths, row.paths) << row.list;
-        EXPECT_EQ(joinedNames, row.names) << row.list;
-    }
-}
 
 // Beyond the platform's open rules: a write-only file opens only for root, a pipe never. An open
 // file reads in pieces and holds the file like an open without sharing.
