@@ -14,8 +14,9 @@
 namespace {
 
 // Beyond the platform's open rules: a write-only file opens only for root, a pipe never. An open
-// file reads in pieces and holds the file like an open without sharing.
-TEST(AttachmentFileTest, OpenRulesAndReadResultCodes) {
+// file reads in pieces and holds the file like an open without sharing. A whole-file or a record
+// lock held by another process: not open until that process ends.
+TEST(AttachmentFileTest, OpenRulesReadResultCodesAndLocks) {
     TempDir dir;
     const std::string fifo = dir.path + "/pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
@@ -46,11 +47,6 @@ TEST(AttachmentFileTest, OpenRulesAndReadResultCodes) {
     count = 3;
     EXPECT_EQ(AttachmentFile(CString(dir.File("missing.bin").c_str())).Read(nullptr, count),
               AttachmentReadResult::NotOpen);
-}
-
-// A whole-file or a record lock held by another process: not open until that process ends.
-TEST(AttachmentFileTest, FileLockedByAnotherProcessDoesNotOpen) {
-    TempDir dir;
     const CString path(dir.Write("held.txt", "held").c_str());
     for (const bool recordLock : {false, true}) {
         int ready[2];
