@@ -169,32 +169,6 @@ TEST_F(ImapScript, EmptyFolderAnswersWithoutNumbersTokensAndFallback) {
     EXPECT_EQ(count, 2);
 }
 
-// Both criteria in the search; the fallback with unread only asks the flags first.
-TEST_F(ImapScript, FallbackWithUnreadOnlyAsksTheFlagsFirst) {
-    std::vector<uint32_t> uids{99};
-    int count = -1;
-    settings.unreadOnly = 1;
-    settings.sinceDate = "5-Mar-2024";
-    Script(R"(AEG3 SELECT "Work" => * 3 EXISTS | AEG3 OK Select completed.
-           AEG4 UID SEARCH NOT DELETED SINCE 5-Mar-2024 NOT SEEN => AEG4 NO refused
-           AEG5 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG5 OK Fetch completed.
-           AEG6 FETCH 2 FLAGS => * 2 FETCH (FLAGS ()) | AEG6 OK Fetch completed.
-           AEG7 FETCH 3 FLAGS => AEG7 NO refused
-           AEG8 FETCH 2 UID => * 2 FETCH (UID) | AEG8 OK Fetch completed.
-           # Second call: every message seen, so no candidates.
-           AEG9 UID SEARCH NOT DELETED SINCE 5-Mar-2024 NOT SEEN => AEG9 NO refused
-           AEG10 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG10 OK Fetch completed.
-           AEG11 FETCH 2 FLAGS => * 2 FETCH (FLAGS (\SEEN)) | AEG11 OK Fetch completed.
-           AEG12 FETCH 3 FLAGS => * 3 FETCH (FLAGS (\Seen)) | AEG12 OK Fetch completed.)");
-    LogOn();
-    // The only candidate's answer has no number before ")": nothing stored.
-    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
-    EXPECT_TRUE(uids.empty());
-    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
-    EXPECT_TRUE(uids.empty());
-    EXPECT_EQ(count, 0);
-}
-
 // A move copies, then marks each message deleted, and goes on after a failure.
 TEST_F(ImapScript, SeenFlagSizeDeletedFlagMoveAndFallbackOnAServerGone) {
     std::vector<uint32_t> uids{99};
@@ -351,7 +325,8 @@ TEST_F(ImapBare, StateChecksConnectFailuresRefusedLoginLostServerAndRefusedList)
 // Disconnect logs out and forgets the selection and the folders; the next connection starts at
 // AEG1, and a refused quoted LOGIN is tried again in the bare form with the next tag. With the
 // logging flag off nothing is traced, and each command yields once before its send and once after
-// its answer (read in one chunk: no yields of the read loop).
+// its answer (read in one chunk: no yields of the read loop). The second connection's settings
+// bring both search criteria.
 TEST_F(ImapBare, DisconnectLogsOutAndTheNextConnectionStartsAtTagOne) {
     ScriptLogonOn(server);
     Script(R"(AEG3 SELECT "Work" => * 4 EXISTS | AEG3 OK Select completed.
@@ -359,13 +334,27 @@ TEST_F(ImapBare, DisconnectLogsOutAndTheNextConnectionStartsAtTagOne) {
     server.ExpectClose().Accept().Send(kGreeting);
     Script(R"(AEG1 LOGIN "carol" "p@ss "w0rd" => AEG1 BAD Invalid arguments.
            AEG2 LOGIN carol p@ss "w0rd => AEG2 OK Logged in
-           AEG3 LIST "" "%" => * LIST () "/" INBOX | AEG3 OK List completed.
-           AEG4 LOGOUT => * BYE not yet | AEG4 NO Logout refused.)");
+           AEG3 LIST "" "%" => * LIST () "/" INBOX | * LIST () "/" Work | AEG3 OK List completed.
+           # Both criteria in the search; the fallback with unread only asks the flags first.
+           AEG4 SELECT "Work" => * 3 EXISTS | AEG4 OK Select completed.
+           AEG5 UID SEARCH NOT DELETED SINCE 5-Mar-2024 NOT SEEN => AEG5 NO refused
+           AEG6 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG6 OK Fetch completed.
+           AEG7 FETCH 2 FLAGS => * 2 FETCH (FLAGS ()) | AEG7 OK Fetch completed.
+           AEG8 FETCH 3 FLAGS => AEG8 NO refused
+           AEG9 FETCH 2 UID => * 2 FETCH (UID) | AEG9 OK Fetch completed.
+           # Second call: every message seen, so no candidates.
+           AEG10 UID SEARCH NOT DELETED SINCE 5-Mar-2024 NOT SEEN => AEG10 NO refused
+           AEG11 FETCH 1 FLAGS => * 1 FETCH (FLAGS (\Seen)) | AEG11 OK Fetch completed.
+           AEG12 FETCH 2 FLAGS => * 2 FETCH (FLAGS (\SEEN)) | AEG12 OK Fetch completed.
+           AEG13 FETCH 3 FLAGS => * 3 FETCH (FLAGS (\Seen)) | AEG13 OK Fetch completed.
+           AEG14 LOGOUT => * BYE not yet | AEG14 NO Logout refused.)");
     LogOn();
     ImapSettings carol = settings;
     carol.userName = "carol";
     carol.password = "p@ss \"w0rd";
     carol.logging = 0;
+    carol.unreadOnly = 1;
+    carol.sinceDate = "5-Mar-2024";
     EXPECT_EQ(client.Connect(&carol), ImapResult::Ok);  // connected: the first settings stay
     EXPECT_EQ(client.Settings().userName, "bob");
     EXPECT_TRUE(client.SelectFolder("Work"));
@@ -378,6 +367,14 @@ TEST_F(ImapBare, DisconnectLogsOutAndTheNextConnectionStartsAtTagOne) {
     ASSERT_EQ(client.Connect(&carol), ImapResult::Ok);
     ASSERT_EQ(client.Login(), ImapResult::Ok);
     EXPECT_TRUE(client.IsFolderListLoaded());
+    std::vector<uint32_t> uids{99};
+    int count = -1;
+    // The only candidate's answer has no number before ")": nothing stored.
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::NoUids);
+    EXPECT_TRUE(uids.empty());
+    EXPECT_EQ(client.GetMessageUids("Work", uids, count), ImapResult::Ok);
+    EXPECT_TRUE(uids.empty());
+    EXPECT_EQ(count, 0);
     EXPECT_TRUE(LogLines().empty());
     HostKit_Clear();
     EXPECT_EQ(client.Logout(), ImapResult::LogoutRefused);
