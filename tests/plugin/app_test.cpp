@@ -49,15 +49,17 @@ std::string Do(MailPlugInApp& app, char call, uint32_t uid = 5, FolderRef folder
 
 }  // namespace
 
-using AppOperations = AppScript;
-
 // Verbose: DeleteMsg logs around marking read, then deleted. Without a folder the seen flag goes
 // to the selected folder and the deleted flag to "inbox" (0); a refused deleted flag is reported
 // (2), a refused seen flag is not. The attachment list's "Finishing" line comes before and after
 // its "ATT: " line; a message that is not cached answers 2 after the first line only. After a
 // refused quiet logon the application is quiet, whatever the session kept from the first.
-TEST_F(AppOperations, DeleteMsgAndAttachmentListLogLinesFollowTheApplicationsFlag) {
-    ASSERT_EQ(LogOn(R"(AEG3 UID STORE 7 +FLAGS.SILENT \seen => AEG3 OK Done.
+TEST(AppOperations, DeleteMsgAndAttachmentListLogLinesFollowTheApplicationsFlag) {
+    const TempDir temp{true};
+    testing_hooks::OverrideTransportWaits({scripted::Ms(3000), scripted::Ms(150)});
+    scripted::Server server;
+    scripted::Play(server, kLogon);
+    scripted::Play(server, R"(AEG3 UID STORE 7 +FLAGS.SILENT \seen => AEG3 OK Done.
         AEG4 SELECT "inbox" => * 3 EXISTS | AEG4 OK Done.
         AEG5 UID STORE 7 +FLAGS.SILENT \deleted => AEG5 OK Done.
         AEG6 SELECT "Work" => * 2 EXISTS | AEG6 OK Done.
@@ -71,11 +73,14 @@ TEST_F(AppOperations, DeleteMsgAndAttachmentListLogLinesFollowTheApplicationsFla
         AEG12 UID FETCH 5 FLAGS => * 1 FETCH (UID 5 FLAGS (\Seen)) | AEG12 OK Done.
         AEG13 SELECT "Work" => * 2 EXISTS | AEG13 OK Done.
         AEG14 UID STORE 9 +FLAGS.SILENT \seen => AEG14 NO [CANNOT] read-only
-        AEG15 UID STORE 9 +FLAGS.SILENT \deleted => AEG15 OK Done.)"),
-              0);
-    const std::string deleting =
-                          " | IMAP: Beginning to delete message.\nF: ann@example.test S: Minutes"
-                          " | IMAP: Finished delete message.\nF: ann@example.test S: Minutes",
+        AEG15 UID STORE 9 +FLAGS.SILENT \deleted => AEG15 OK Done.)");
+    server.Start();
+    const LogonParameters params = ScriptedLogon(server.Port());
+    MailPlugInApp app;
+    ASSERT_EQ(app.Logon(&params, 2), 0);
+    const std::string from = "\nF: ann@example.test S: Minutes",
+                      deleting = " | IMAP: Beginning to delete message." + from +
+                                 " | IMAP: Finished delete message." + from,
                       finishing = " | IMAP: Finishing getting attachments for message.";
     const char* work = "Work";
     EXPECT_EQ(Do(app, 'D', 7), "0" + deleting);
@@ -90,6 +95,9 @@ TEST_F(AppOperations, DeleteMsgAndAttachmentListLogLinesFollowTheApplicationsFla
     EXPECT_EQ(Do(app, 'A', 6), "2");
     app.Initialize();
     EXPECT_EQ(Do(app, 'D', 9, &work), "-1");
+    EXPECT_TRUE(server.PlayedAsScripted());
+    app.Uninitialize();
+    testing_hooks::RestoreTransportWaits();
 }
 
 // Servers that lie, stall or die: each row gives what the host gets, and the next command then
