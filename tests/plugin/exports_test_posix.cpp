@@ -1,6 +1,4 @@
-// The exports as a host sees them through dlopen: the export table, guard, status codes, log
-// lines, message boxes, release functions, the calls into the host libraries around Logon, and
-// the i386 layouts of the records that cross them.
+// The exports as a host sees them through dlopen, and the i386 layouts of the records they take.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -47,8 +45,7 @@ protected:
         if (!symbol) throw std::runtime_error(std::string("missing export ") + name);
         return reinterpret_cast<R (*)(A...)>(symbol)(args...);
     }
-    // IMAP on a closed port (never usable here), SMTP on another (tried when sending) unless left
-    // out. A null text (the last one) reads as empty.
+    // IMAP on a closed port, SMTP on another unless left out; a null text reads as empty.
     int32_t Logon(uint32_t flags, bool useSmtp = true, const char* logText = "") {
         const HostString text{logText};
         LogonParameters params = ScriptedLogon(1, useSmtp ? 1 : -1);
@@ -72,12 +69,9 @@ TEST_F(ExportsTest, ExactlyTheTwentySevenExports) {
     EXPECT_EQ(defined, 27);
 }
 
-// Before any logon the guarded exports answer -1, touch nothing and call no host library; without
-// a connection the folder list and GetMsg answer 8; the message boxes show their texts and return
-// 0. A failed logon answers 16394 and leaves an earlier one standing; without SMTP a closed IMAP
-// port fails the logon. Logged on with both servers out of reach, the listings answer 213 (the
-// download between its two verbose lines), a send 212 between its two; one failed connection
-// disables sending until the next logon.
+// Before any logon the guarded exports answer -1 and touch nothing. A failed logon answers 16394
+// and leaves an earlier one standing. With both servers out of reach the listings answer 213, a
+// send 212; one failed connection disables sending until the next logon.
 TEST_F(ExportsTest, StatusCodesAndLogLinesWithoutAServer) {
     ASSERT_EQ(Call("Initialize"), 0);
     const char* name = "Inbox";
@@ -187,10 +181,8 @@ TEST_F(ExportsTest, ReleaseExports) {
 #endif
 }
 
-// The host-kit journal around each Logon: the language library loaded first and released last
-// with the module's instance handle; "IMAP Login" only with verbose logging (flag 2) and a log
-// text; without verbose logging, flag 1 writes one sync-log entry (category 22, flags 0) for the
-// failed IMAP logon, in the module's texts or in those of a language library that is loaded.
+// The host-kit journal of each Logon: inside the language library's load and release, "IMAP
+// Login" only when verbose with a log text; flag 1 alone writes one sync-log entry (category 22).
 TEST_F(ExportsTest, HostLibraryCallsAroundLogon) {
     const std::string language = std::string(ZQ_BINARY_DIR) + "/bin/ZQ_IMAPLANG_TEST.so";
     const std::string failed[] = {
