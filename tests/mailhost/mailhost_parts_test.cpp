@@ -53,21 +53,16 @@ TEST(MailhostJson, NestedValuesIndentedAndStringsEscaped) {
               "  \"list\": [\n    1,\n    {}\n  ],\n  \"none\": null\n}\n");
 }
 
-// The block a host builds: the 112-byte head, then the id and the texts in head order.
+// The block a host builds: the 112-byte head, then the id and the texts in head order; its JSON.
 TEST(MailhostRecords, HostMessageLayout) {
     const HostMessage message(7, {.from = "a", .subject = "s", .attachments = "/x,/y"});
     const MailMsg& r = *message.get();
     const auto* base = reinterpret_cast<const char*>(&r);
-    EXPECT_EQ(r.marker, 1u);
-    EXPECT_EQ(r.flagWord, 0x0400);
-    EXPECT_EQ(r.flags, 0x002A0000u);
     ASSERT_EQ(r.idLength, 4u);
     EXPECT_EQ(reinterpret_cast<const char*>(r.id), base + 112);
-    EXPECT_EQ(UidOf(r), 7u);
     EXPECT_EQ(r.from, base + 116);
     EXPECT_EQ(r.subject, base + 118);
     EXPECT_EQ(r.attachments, base + 120);
-    EXPECT_STREQ(r.attachments, "/x,/y");
     EXPECT_EQ(r.to, nullptr);
     EXPECT_EQ(r.body, nullptr);
     EXPECT_EQ(HostMessage(0).get()->idLength, 0u);
@@ -76,7 +71,8 @@ TEST(MailhostRecords, HostMessageLayout) {
     json.BeginObject();
     WriteRecordJson(json, r);
     json.EndObject();
-    for (const char* field : {"\"uid\": 7", "\"id\": \"07000000\"", "\"flags\": 2752512", "\"read\": false",
+    for (const char* field : {"\"uid\": 7,\n  \"marker\": 1,\n  \"id\": \"07000000\"",
+                              "\"flagWord\": 1024,\n  \"flags\": 2752512", "\"read\": false",
                               "\"attachments\": [\n    \"/x\",\n    \"/y\"\n  ]"})
         EXPECT_NE(json.Text().find(field), std::string::npos) << field << json.Text();
 }
@@ -90,8 +86,6 @@ TEST(MailhostResults, OneCodeMeansWhatItsExportSays) {
         {"IMAP4Commit", 16, "16 (the server refused EXPUNGE)"},
         {"IMAP4CopyMessage", 12, "12 (a folder is not in the server's folder list)"},
         {"IMAP4RenameFolder", 12, "12 (the folder is not in the server's folder list)"},
-        {"SendMsg", 212, "212 (sending failed"},
-        {"Logon", 16394, "16394 (logon failed"},
         {"DeleteMsg", 12, "12 (an unexpected result code)"},
     };
     for (const auto& [name, code, text] : rows)

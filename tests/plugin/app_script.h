@@ -1,6 +1,5 @@
-// The application object (as the exports reach it) logged on to a scripted IMAP server, with
-// short waits, UTC times and a private temporary directory: host status codes, log lines and
-// every byte the module sends are checked together.
+// The logon a host hands over, and the scripted IMAP logon it starts, for the application object
+// and the loaded plug-in alike.
 #pragma once
 
 #include "../support/test_kit.h"
@@ -25,23 +24,3 @@ inline constexpr const char* kLogon = R"(< * OK ready.
     AEG1 LOGIN "bob" "secret" => AEG1 OK Logged in
     AEG2 LIST "" "%" => * LIST (\HasNoChildren) "/" Work | * LIST (\HasNoChildren) "/" INBOX | AEG2 OK Done.
 )";
-
-class AppScript : public scripted::Conversation {
-protected:
-    void TearDown() override {
-        Conversation::TearDown();
-        app.Uninitialize();
-    }
-    // Plays the logon and then `transcript`; the application's Logon status.
-    int32_t LogOn(const std::string& transcript, uint32_t flags = 2) {
-        Script(kLogon);
-        Script(transcript);
-        server.Start();
-        const LogonParameters params = ScriptedLogon(server.Port());
-        return app.Logon(&params, flags);
-    }
-
-    ZoneGuard zone{"UTC0"};
-    TempDir temp{true};
-    MailPlugInApp app;
-};

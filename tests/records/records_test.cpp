@@ -62,7 +62,6 @@ void Fill(CMsg& msg) {
 
 TEST(CIdRecord, CopiesCarryTenSpareZerosAndCompareByLengthAndBytes) {
     CId id("\x01\x02\x03\x04", 4);
-    EXPECT_EQ(id.GetLength(), 4u);
     EXPECT_EQ(id.Uid(), 0x04030201u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(id.m_pData), 14),
               "\x01\x02\x03\x04" + std::string(10, '\0'));
@@ -193,7 +192,7 @@ TEST(Archive, LengthFormsAndShortArchives) {
 
 // A bare record is its head: the marker first, the default flags, the nine text pointers from 76
 // (the head's other offsets are pinned by the conversion's own static checks), the rest zero.
-TEST(MailMsgLayout, DefaultRecordIsABareHead) {
+TEST(MailMsgLayout, BareHeadThenItemsInOrder) {
     CMsg msg;
     EXPECT_EQ(msg.ToMailMsg(nullptr), MailMsgResult::NullOutput);
     EXPECT_EQ(FreeMailMsgRecord(nullptr), 211);
@@ -208,35 +207,32 @@ TEST(MailMsgLayout, DefaultRecordIsABareHead) {
                             : i == 18 ? 0x002A0000u
                                       : 0u)
             << "offset " << 4 * i;
-}
-
-// Ids (no NUL), the aux text and bytes, then the non-empty texts (each with its NUL) follow the
-// head in that order; empty items take no byte and leave their pointers null.
-TEST(MailMsgConversion, ItemsFollowTheHeadInOrder) {
-    CMsg msg;
+    // Ids (no NUL), the aux text and bytes, then the non-empty texts (each with its NUL) follow the
+    // head in that order; empty items take no byte and leave their pointers null.
     msg.m_id.SetData("\x01\x02\x03\x04", 4);
     msg.m_id2.SetData("\xAA\xBB", 2);
     msg.SetAuxText("aux");
     msg.SetAuxData("\x05\x06\x07", 3);
     msg.m_strFrom = "a";
     msg.m_strTo = "t";
+    msg.m_strCc = "c";
     msg.m_strSubject = "Hi";
     msg.m_strBody = "xy";
     const std::string tail(
         "\x01\x02\x03\x04\xAA\xBB"
         "aux\0\x05\x06\x07"
-        "a\0t\0Hi\0xy\0",
-        23);
+        "a\0t\0c\0Hi\0xy\0",
+        25);
     ASSERT_EQ(msg.MailMsgSize(), 112 + tail.size());
-    Block block = Convert(msg);
+    block = Convert(msg);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.get()) + 112, tail.size()), tail);
     const std::pair<const void*, int> placed[] = {
-        {block->id, 112},   {block->id2, 116}, {block->auxText, 118}, {block->auxData, 122},
-        {block->from, 125}, {block->to, 127},  {block->subject, 129}, {block->body, 132}};
+        {block->id, 112}, {block->id2, 116}, {block->auxText, 118}, {block->auxData, 122}, {block->from, 125},
+        {block->to, 127}, {block->cc, 129},  {block->subject, 131}, {block->body, 134}};
     for (const auto& [pointer, offset] : placed) EXPECT_EQ(OffsetOf(block.get(), pointer), offset);
     EXPECT_EQ((std::vector{block->idLength, block->id2Length, block->auxDataLength, block->id3Length}),
               (std::vector{4u, 2u, 3u, 0u}));
-    EXPECT_EQ((std::vector<const void*>{block->id3, block->cc, block->attachments}),
+    EXPECT_EQ((std::vector<const void*>{block->id3, block->bcc, block->attachments}),
               std::vector<const void*>(3, nullptr));
 }
 

@@ -10,38 +10,13 @@
 
 #include "../support/test_kit.h"
 #include "smtp/attachment_file.h"
-#include "smtp/attachment_list.h"
 
 namespace {
 
-// Display names start after the last separator of either kind; an empty item ends the list.
-TEST(SplitAttachmentListTest, PathsAndDisplayNames) {
-    const struct {
-        const char* list;
-        const char* paths;  // joined with "|"
-        const char* names;
-    } rows[] = {
-        {"/tmp/x/a.txt,C:\\dir\\b.pdf", "/tmp/x/a.txt|C:\\dir\\b.pdf|", "a.txt|b.pdf|"},
-        {"a,", "a||", "a||"},
-        {"a,,b", "a|", "a|"},
-        {",a", "", ""},
-        {" a , b", " a | b|", " a | b|"},
-        {"/dir/", "/dir/|", "|"},
-    };
-    for (const auto& row : rows) {
-        CStringArray paths, names;
-        smtp::SplitAttachmentList(row.list, paths, names);
-        std::string joinedPaths, joinedNames;
-        for (const CString& path : paths) joinedPaths += path.str() + "|";
-        for (const CString& name : names) joinedNames += name.str() + "|";
-        EXPECT_EQ(joinedPaths, row.paths) << row.list;
-        EXPECT_EQ(joinedNames, row.names) << row.list;
-    }
-}
-
 // Beyond the platform's open rules: a write-only file opens only for root, a pipe never. An open
-// file reads in pieces and holds the file like an open without sharing.
-TEST(AttachmentFileTest, OpenRulesAndReadResultCodes) {
+// file reads in pieces and holds the file like an open without sharing. A whole-file or a record
+// lock held by another process: not open until that process ends.
+TEST(AttachmentFileTest, OpenRulesReadResultCodesAndLocks) {
     TempDir dir;
     const std::string fifo = dir.path + "/pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
@@ -72,11 +47,6 @@ TEST(AttachmentFileTest, OpenRulesAndReadResultCodes) {
     count = 3;
     EXPECT_EQ(AttachmentFile(CString(dir.File("missing.bin").c_str())).Read(nullptr, count),
               AttachmentReadResult::NotOpen);
-}
-
-// A whole-file or a record lock held by another process: not open until that process ends.
-TEST(AttachmentFileTest, FileLockedByAnotherProcessDoesNotOpen) {
-    TempDir dir;
     const CString path(dir.Write("held.txt", "held").c_str());
     for (const bool recordLock : {false, true}) {
         int ready[2];

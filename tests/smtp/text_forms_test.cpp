@@ -1,8 +1,7 @@
-// The text forms of an outgoing message: recipient lists, dot-stuffing, the body wrap, base64,
-// the UTC date, the content types of parts and the multipart text.
+// The text forms of an outgoing message: recipient and attachment lists, dot-stuffing, the body
+// wrap, base64, the UTC date, the content types of parts and the multipart text.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "../support/test_kit.h"
 #include "smtp/address_list.h"
 #include "smtp/attachment_file.h"
+#include "smtp/attachment_list.h"
 #include "smtp/base64_encode.h"
 #include "smtp/body_wrap.h"
 #include "smtp/content_type_table.h"
@@ -19,114 +19,108 @@
 
 namespace {
 
-using Rows = std::vector<std::pair<const char*, const char*>>;
+std::string R(char ch, size_t n) { return std::string(n, ch); }
+std::string Joined(const CStringArray& items, const char* after) {
+    std::string text;
+    for (const CString& item : items) text += item.str() + after;
+    return text;
+}
 
 // One table per function from a text to a text; a row names its input and the text it gives.
-TEST(TextForms, AddressesUnquotingAndDotStuffing) {
-    const std::pair<std::string (*)(const char*), Rows> tables[] = {
-        // The header reading splits on ";" only and stops at an empty item.
-        {[](const char* in) { return smtp::FormatHeaderList(in).str(); },
-         {{"Ann <a@x.org>;b@y.org", "Ann <a@x.org>, <b@y.org>"},
-          {"a@x.org,b@y.org", "<a@x.org,b@y.org>"},
-          {"a@x.org;;b@y.org", "<a@x.org>"},
-          {"a@x.org; ;b@y.org", "<a@x.org>, , <b@y.org>"},
-          {";a@x.org", ""},
-          {"a@x.org;", "<a@x.org>"},
-          {" a@x.org ; b@y.org ", "<a@x.org>, <b@y.org>"},
-          {"\"Doe, J\" <j@x.org>", "\"Doe, J\" <j@x.org>"}}},
-        {[](const char* in) { return smtp::ExtractAddress(in).str(); },
-         {{" \"Ann\" <'a@x.org'>", "a@x.org"},
-          {"b> <a", ""},
-          {"a@x.org (Ann", "a@x.org (Ann"},
-          {"(Ann) a@x.org", ""},
-          {"Ann <a@x.org> (home)", "a@x.org"}}},
-        // Matching quotes go repeatedly; what is inside is not trimmed again.
-        {[](const char* in) { return smtp::Unquote(in).str(); },
-         {{"  \"'a'\"  ", "a"}, {"\"", "\""}, {"\"a'", "\"a'"}, {"' a '", " a "}, {"\"\"\"", "\""}}},
-        // The terminator line stays single; a period elsewhere in a line is left alone.
-        {[](const char* in) { return smtp::DotStuffed(in); },
-         {{"a\r\n.\r\n", "a\r\n.\r\n"},
-          {"a\r\n.\r\n\r\n.\r\n", "a\r\n..\r\n\r\n.\r\n"},
-          {"a\n.b\r\n.\r\n", "a\n..b\r\n.\r\n"},
-          {"x.\r\ny. .\r\n.\r\n", "x.\r\ny. .\r\n.\r\n"},
-          {".a", "..a"}}},
-    };
+TEST(TextForms, AddressesAttachmentListDotStuffingBodyWrapAndBase64) {
+    const std::string a65 = R('a', 65), x65 = R('x', 65);
+    const std::pair<std::string (*)(const std::string&), std::vector<std::pair<std::string, std::string>>>
+        tables[] = {
+            // The header reading splits on ";" only and stops at an empty item.
+            {[](const std::string& in) { return smtp::FormatHeaderList(in).str(); },
+             {{"Ann <a@x.org>;b@y.org", "Ann <a@x.org>, <b@y.org>"},
+              {"a@x.org,b@y.org", "<a@x.org,b@y.org>"},
+              {"a@x.org;;b@y.org", "<a@x.org>"},
+              {"a@x.org; ;b@y.org", "<a@x.org>, , <b@y.org>"},
+              {";a@x.org", ""},
+              {"a@x.org;", "<a@x.org>"},
+              {" a@x.org ; b@y.org ", "<a@x.org>, <b@y.org>"},
+              {"\"Doe, J\" <j@x.org>", "\"Doe, J\" <j@x.org>"}}},
+            // The envelope splits on "," and ";" outside double quotes and keeps bare addresses;
+            // an unbalanced quote stays open to the end.
+            {[](const std::string& in) { return Joined(smtp::RecipientCommands(in), ""); },
+             {{"a@x.org;;b@y.org", "RCPT TO: <a@x.org>\r\nRCPT TO: <b@y.org>\r\n"},
+              {"a@x.org, ,b@y.org", "RCPT TO: <a@x.org>\r\nRCPT TO: <b@y.org>\r\n"},
+              {"a@x.org,", "RCPT TO: <a@x.org>\r\n"},
+              {"\"Doe, John\" <j@x.org>", "RCPT TO: <j@x.org>\r\n"},
+              {"\"Ann\" <a@x.org>, b@y.org", "RCPT TO: <a@x.org>\r\nRCPT TO: <b@y.org>\r\n"},
+              {"j@x.org (John Doe)", "RCPT TO: <j@x.org>\r\n"},
+              {"'j@x.org'", "RCPT TO: <j@x.org>\r\n"},
+              {"\"j@x.org\"", ""},
+              {"Ann <a@x.org", ""},
+              {" , ; ", ""},
+              {"\"Ann <a@x.org>, b@y.org", "RCPT TO: <a@x.org>\r\n"}}},
+            {[](const std::string& in) { return smtp::ExtractAddress(in).str(); },
+             {{" \"Ann\" <'a@x.org'>", "a@x.org"},
+              {"b> <a", ""},
+              {"a@x.org (Ann", "a@x.org (Ann"},
+              {"(Ann) a@x.org", ""},
+              {"Ann <a@x.org> (home)", "a@x.org"}}},
+            // Matching quotes go repeatedly; what is inside is not trimmed again.
+            {[](const std::string& in) { return smtp::Unquote(in).str(); },
+             {{"  \"'a'\"  ", "a"}, {"\"", "\""}, {"\"a'", "\"a'"}, {"' a '", " a "}, {"\"\"\"", "\""}}},
+            // Paths, then display names (after the last separator of either kind); an empty item
+            // ends the list, a trailing comma gives one empty entry.
+            {[](const std::string& in) {
+                 CStringArray paths, names;
+                 smtp::SplitAttachmentList(in, paths, names);
+                 return Joined(paths, "|") + " " + Joined(names, "|");
+             },
+             {{"/tmp/x/a.txt,C:\\dir\\b.pdf", "/tmp/x/a.txt|C:\\dir\\b.pdf| a.txt|b.pdf|"},
+              {"a,", "a|| a||"},
+              {"a,,b", "a| a|"},
+              {",a", " "},
+              {" a , b", " a | b|  a | b|"},
+              {"/dir/", "/dir/| |"}}},
+            // The terminator line stays single; a period elsewhere in a line is left alone.
+            {[](const std::string& in) { return smtp::DotStuffed(in); },
+             {{"a\r\n.\r\n", "a\r\n.\r\n"},
+              {"a\r\n.\r\n\r\n.\r\n", "a\r\n..\r\n\r\n.\r\n"},
+              {"a\n.b\r\n.\r\n", "a\n..b\r\n.\r\n"},
+              {"x.\r\ny. .\r\n.\r\n", "x.\r\ny. .\r\n.\r\n"},
+              {".a", "..a"}}},
+            // The break is the first space from index 55 to 65, else index 65; a last line
+            // without a line end is never wrapped; a lone CR disappears.
+            {[](const std::string& in) {
+                 std::string out = "H:";
+                 smtp::AppendWrappedBody(in, out);
+                 return out;
+             },
+             {{a65 + "\n", "H:" + a65 + "\r\n"},
+              {R('a', 66) + "\n", "H:" + a65 + "\r\na \r\n"},
+              {R('a', 70), "H:" + R('a', 70) + "\r\n"},
+              {R('x', 60) + " " + R('y', 20) + "\n", "H:" + R('x', 60) + "\r\n" + R('y', 20) + " \r\n"},
+              {x65 + " yyyyy\n", "H:" + x65 + "\r\nyyyyy \r\n"},
+              {R('x', 66) + " yyyyy\n", "H:" + x65 + "\r\nx yyyyy \r\n"},
+              {R('x', 50) + " " + R('y', 20) + "\n",
+               "H:" + R('x', 50) + " " + R('y', 14) + "\r\n" + R('y', 6) + " \r\n"},
+              {R('a', 200) + "\n", "H:" + a65 + "\r\n" + a65 + "\r\n" + a65 + "\r\naaaaa \r\n"},
+              {"one\rtwo\r\nthree", "H:onetwo\r\nthree\r\n"},
+              {"\n\n", "H:\r\n\r\n"}}},
+            // Both output forms give the same text; fill characters come after the line break
+            // and do not count towards the 70 characters of a line.
+            {[](const std::string& in) {
+                 CString appended("prefix:");
+                 EXPECT_TRUE(smtp::Base64Encode(in.data(), in.size(), appended));
+                 const std::unique_ptr<char[]> buffer = smtp::Base64Encode(in.data(), in.size());
+                 EXPECT_EQ(appended, CString("prefix:") + (buffer ? buffer.get() : "(none)"));
+                 EXPECT_EQ(smtp::Base64EncodedLength(in.size()) + 7, appended.str().size());
+                 return appended.str();
+             },
+             {{"", "prefix:"},
+              {"M", "prefix:TQ=="},
+              {"\xfb\xef\xff", "prefix:++//"},
+              {R('A', 52),
+               "prefix:QUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQQ\r\n=="},
+              {std::string(105, '\0'), "prefix:" + R('A', 70) + "\r\n" + R('A', 70) + "\r\n"}}},
+        };
     for (const auto& [function, rows] : tables) {
         for (const auto& [in, out] : rows) EXPECT_EQ(function(in), out) << in;
-    }
-}
-
-// The envelope reading splits on "," and ";" outside double quotes and keeps bare addresses,
-// one command each.
-TEST(TextForms, OneRecipientCommandPerAddress) {
-    const Rows rows = {
-        {"a@x.org,b@y.org", "a@x.org b@y.org"},
-        {"a@x.org;;b@y.org", "a@x.org b@y.org"},
-        {"a@x.org, ,b@y.org", "a@x.org b@y.org"},
-        {"a@x.org,", "a@x.org"},
-        {"\"Doe, John\" <j@x.org>", "j@x.org"},
-        {"\"Ann\" <a@x.org>, b@y.org", "a@x.org b@y.org"},
-        {"j@x.org (John Doe)", "j@x.org"},
-        {"'j@x.org'", "j@x.org"},
-        {"\"j@x.org\"", ""},
-        {"Ann <a@x.org", ""},
-        {" , ; ", ""},
-        // An unbalanced quote stays open to the end: everything after it is one item.
-        {"\"Ann <a@x.org>, b@y.org", "a@x.org"},
-    };
-    for (const auto& [list, addresses] : rows) {
-        std::vector<std::string> expected, commands;
-        std::istringstream words(addresses);
-        for (std::string address; words >> address;) expected.push_back("RCPT TO: <" + address + ">\r\n");
-        for (const CString& command : smtp::RecipientCommands(list)) commands.push_back(command.str());
-        EXPECT_EQ(commands, expected) << list;
-    }
-}
-
-std::string R(char ch, size_t n) { return std::string(n, ch); }
-
-// The break is the first space from index 55 to 65, else index 65; a last line without a
-// line end is never wrapped.
-TEST(TextForms, BodyLineEndsAndTheWrapAt65) {
-    const std::string a65 = R('a', 65);
-    const std::pair<std::string, std::string> rows[] = {
-        {a65 + "\n", a65 + "\r\n"},  // 65 pass unchanged
-        {R('a', 66) + "\n", a65 + "\r\na \r\n"},
-        {R('a', 70), R('a', 70) + "\r\n"},
-        {R('x', 60) + " " + R('y', 20) + "\n", R('x', 60) + "\r\n" + R('y', 20) + " \r\n"},
-        {R('x', 65) + " yyyyy\n", R('x', 65) + "\r\nyyyyy \r\n"},
-        {R('x', 66) + " yyyyy\n", R('x', 65) + "\r\nx yyyyy \r\n"},
-        {R('x', 50) + " " + R('y', 20) + "\n", R('x', 50) + " " + R('y', 14) + "\r\n" + R('y', 6) + " \r\n"},
-        {R('a', 200) + "\n", a65 + "\r\n" + a65 + "\r\n" + a65 + "\r\naaaaa \r\n"},
-        {"one\rtwo\r\nthree", "onetwo\r\nthree\r\n"},  // a lone CR disappears
-        {"\n\n", "\r\n\r\n"},
-    };
-    for (const auto& [body, sent] : rows) {
-        std::string out = "H:";
-        smtp::AppendWrappedBody(body, out);
-        EXPECT_EQ(out, "H:" + sent) << body;
-    }
-}
-
-// Both output forms give the same text; fill characters come after the line break and do not
-// count towards the 70 characters of a line.
-TEST(TextForms, Base64GroupsLineBreaksAndFill) {
-    const std::string a70 = R('A', 70);
-    const std::pair<std::string, std::string> rows[] = {
-        {"", ""},
-        {"M", "TQ=="},
-        {"\xfb\xef\xff", "++//"},
-        {R('A', 52), "QUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQQ\r\n=="},
-        {std::string(105, '\0'), a70 + "\r\n" + a70 + "\r\n"},
-    };
-    for (const auto& [input, output] : rows) {
-        CString appended("prefix:");
-        ASSERT_TRUE(smtp::Base64Encode(input.data(), input.size(), appended));
-        EXPECT_EQ(appended, CString("prefix:") + output.c_str()) << "input length " << input.size();
-        const std::unique_ptr<char[]> buffer = smtp::Base64Encode(input.data(), input.size());
-        ASSERT_NE(buffer, nullptr);
-        EXPECT_EQ(buffer.get(), output) << "input length " << input.size();
-        EXPECT_EQ(smtp::Base64EncodedLength(input.size()), output.size());
     }
 }
 

@@ -1,7 +1,11 @@
+// The scripted server and the transcript form that fills its script.
 #include "scripted_server.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
+
+#include "transcript.h"
 #ifdef _WIN32
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600  // WSAPoll
@@ -54,18 +58,31 @@ bool Readable(intptr_t s, int waitMs) {
     p.events = POLLIN;
     return s != kNone && ::poll(&p, 1, waitMs) > 0;
 }
+
+std::string_view Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    return first == text.npos ? std::string_view()
+                              : text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// " | " separates the lines of a reply; each ends with CR LF unless the reply ends in '$'.
+std::string Reply(std::string_view text) {
+    const bool open = !text.empty() && text.back() == '$';
+    if (open) text.remove_suffix(1);
+    std::string bytes;
+    for (size_t bar; (bar = text.find(" | ")) != std::string_view::npos; text.remove_prefix(bar + 3))
+        bytes.append(text.substr(0, bar)).append("\r\n");
+    bytes.append(text);
+    return open ? bytes : bytes + "\r\n";
+}
 }  // namespace
 
 std::string Printable(const std::string& bytes) {
     std::string out;
     for (unsigned char ch : bytes) {
         char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02x", ch);
-        out += ch == '\r'                ? "\\r"
-               : ch == '\n'              ? "\\n"
-               : ch == '\\'              ? "\\\\"
-               : ch < 0x20 || ch >= 0x7f ? hex
-                                         : std::string(1, static_cast<char>(ch));
+        std::snprintf(hex, sizeof hex, ch < 0x20 || ch >= 0x7f ? "\\x%02x" : "%c", ch);
+        out += ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : ch == '\\' ? "\\\\" : hex;
     }
     return out;
 }
@@ -199,6 +216,40 @@ void Server::Run() {
         else if (Pull(4096) < 0)
             CloseConnection(false);
     while (Pull(4096, nullptr, 0) > 0) {
+    }
+}
+
+void Play(Server& server, std::string_view transcript) {
+    while (!transcript.empty()) {
+        const size_t end = transcript.find('\n');
+        std::string_view line = transcript.substr(0, end);
+        line = Trimmed(line.substr(0, line.find("  # ")));
+        transcript.remove_prefix(end == std::string_view::npos ? transcript.size() : end + 1);
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '!') {
+            using Step = Server& (Server::*)();
+            const std::pair<std::string_view, Step> steps[] = {{"!close", &Server::Close},
+                                                               {"!reset", &Server::Reset},
+                                                               {"!accept", &Server::Accept},
+                                                               {"!expect-close", &Server::ExpectClose}};
+            const auto named = std::find_if(std::begin(steps), std::end(steps),
+                                            [&](const auto& step) { return step.first == line; });
+            if (named != std::end(steps))
+                (server.*named->second)();
+            else if (line.rfind("!delay ", 0) == 0)
+                server.Delay(Ms(std::stoi(std::string(line.substr(7)))));
+            else
+                throw std::invalid_argument("unknown transcript step: " + std::string(line));
+        } else if (line[0] == '<') {
+            server.Send(Reply(Trimmed(line.substr(1))));
+        } else {
+            const size_t arrow = line.find(" =>");
+            if (arrow == std::string_view::npos)
+                throw std::invalid_argument("no \" =>\" in: " + std::string(line));
+            server.Expect(std::string(line.substr(0, arrow)) + "\r\n");
+            const std::string_view reply = Trimmed(line.substr(arrow + 3));
+            if (!reply.empty()) server.Send(Reply(reply));
+        }
     }
 }
 

@@ -1,17 +1,9 @@
-// A scripted loopback server for exact-byte protocol tests, neutral to the protocol:
-//
-//     scripted::Server server;
-//     server.Send("* OK ready\r\n")                                    // sent on accept
-//           .Exchange("A1 LOGIN bob secret\r\n", "A1 OK done\r\n")     // exact bytes, tag included
-//           .Delay(200ms).Close();                                     // or Reset() for a RST
-//     server.Start();
-//     ... the client talks to 127.0.0.1:Port() ...
-//     EXPECT_TRUE(server.PlayedAsScripted());
-//
-// The first connection is accepted when the script starts; Accept() closes it and waits for the
-// next. Expect() reads exactly as many bytes as it names; a mismatch or a time-out ends the script
-// with a failure text, but every byte the client sends is recorded until Finish(). The sockets are
-// BSD sockets or Winsock, so that the same scripts play inside the Windows test programs.
+// A scripted loopback server for exact-byte protocol tests, neutral to the protocol: steps
+// (Send, Expect, Delay, Close, Reset, Accept, ...) are played in order once Start() is called,
+// from the first connection on; Accept() closes it and waits for the next. Expect() reads exactly
+// as many bytes as it names; a mismatch or a time-out ends the script with a failure text, but
+// every byte the client sends is recorded until Finish(). BSD sockets or Winsock, so that the
+// same scripts play inside the Windows test programs.
 #pragma once
 
 #include <gtest/gtest.h>

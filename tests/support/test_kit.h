@@ -74,29 +74,43 @@ inline uint32_t RecordUid(const MailMsg* record) {
 
 inline std::string Text(const char* text) { return text ? text : ""; }
 
+// Sets an environment variable while it lives (unset: null), then puts the old value back.
+class EnvGuard {
+public:
+    EnvGuard(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+        tzset();
+    }
+    ~EnvGuard() {
+        m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name);
+        tzset();
+    }
+    EnvGuard(const EnvGuard&) = delete;
+    EnvGuard& operator=(const EnvGuard&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+// Pins the process's time zone for one test.
+struct ZoneGuard : EnvGuard {
+    explicit ZoneGuard(const char* tz) : EnvGuard("TZ", tz) {}
+};
+
 // A private directory `path` for one test, inside a parent that must stay empty otherwise:
 // whatever lands beside `path` escaped it. With `asTmpDir`, TMPDIR points into it meanwhile.
 class TempDir {
 public:
-    explicit TempDir(bool asTmpDir = false) {
-        // Without its own directory a test would write beside other people's files: it stops here.
-        std::string pattern = "/tmp/zq-test-XXXXXX";
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("no temporary directory");
-        parent = pattern;
-        path = parent + "/tmp";
+    explicit TempDir(bool asTmpDir = false) : parent(Made()), path(parent + "/tmp") {
         std::filesystem::create_directory(path);
-        if (!asTmpDir) return;
-        if (const char* old = std::getenv("TMPDIR")) m_old = old;
-        m_redirected = true;
-        setenv("TMPDIR", path.c_str(), 1);
+        if (asTmpDir) m_tmpDir.emplace("TMPDIR", path.c_str());
     }
     ~TempDir() {
-        if (m_redirected) m_old ? setenv("TMPDIR", m_old->c_str(), 1) : unsetenv("TMPDIR");
         std::error_code ignored;
-        if (!parent.empty()) std::filesystem::remove_all(parent, ignored);
+        std::filesystem::remove_all(parent, ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
 
     std::string File(const std::string& name) const { return path + "/" + name; }
     // Writes a file in the directory and answers its full path.
@@ -116,6 +130,12 @@ public:
     std::string parent, path;
 
 private:
+    // Without its own directory a test would write beside other people's files: it stops here.
+    static std::string Made() {
+        std::string pattern = "/tmp/zq-test-XXXXXX";
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("no temporary directory");
+        return pattern;
+    }
     static std::vector<std::string> List(const std::string& dir, const std::string& except) {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(dir))
@@ -123,25 +143,7 @@ private:
         std::sort(names.begin(), names.end());
         return names;
     }
-    std::optional<std::string> m_old;
-    bool m_redirected = false;
-};
-
-// Pins the process's time zone for one test and restores it afterwards.
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char* tz) {
-        if (const char* old = std::getenv("TZ")) m_old = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        m_old ? setenv("TZ", m_old->c_str(), 1) : unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
+    std::optional<EnvGuard> m_tmpDir;
 };
 
 inline constexpr const char* kZoneEast = "CET-1CEST,M3.5.0,M10.5.0/3";

@@ -117,41 +117,21 @@ TEST(Win32Zone, SystemZoneRules) {
     EXPECT_EQ(CurrentLocalZone().standardOffsetEast, 3600);
 }
 
-TEST(Win32HostLibraries, ByNameAndByOrdinal) {
+// The host libraries by name and by ordinal, then the strings: the language library's own first,
+// else the module's table.
+TEST(Win32HostLibraries, ByNameAndByOrdinalAndTheLanguageLibrarysStrings) {
     host::ResetBinding();
     HostKit_Clear();
     host::Log("a log line");
     host::YieldCycles(10);
     host::SyncLog("entry", 22, 0);
-    void* handleVariable = nullptr;
-    void* language =
-        host::LoadLanguageLibrary("ZQ_IMAPLANG.DLL", resources::InstanceHandle(), &handleVariable);
-    host::ReleaseLanguageLibrary(language, resources::InstanceHandle());
-    std::string journal;
-    for (int i = 0; i < HostKit_CallCount(); ++i) {
-        const HostKitCall* call = HostKit_Call(i);
-        journal += std::string(call->library) + " " + call->function + " '" + call->text + "' " +
-                   std::to_string(call->number1) + "\n";
-    }
-    EXPECT_EQ(
-        journal,
-        "ZARAVEZUV MLOGAdd 'a log line' 0\nZIDU20 SyncYieldCycles '' 10\nREVED20 Ordinal_52 'entry' 22\n"
-        "TavikCmn Ordinal_2 'ZQ_IMAPLANG.DLL' 0\nTavikCmn Ordinal_3 '' 0\n");
-    EXPECT_NE(language, nullptr);
-    EXPECT_NE(language, resources::InstanceHandle());  // the language library was found
-    EXPECT_EQ(handleVariable, language);
-    // Ordinals only: the stand-ins carry no names for them.
-    HMODULE reved = ::GetModuleHandleA("REVED20.dll");
-    ASSERT_NE(reved, nullptr);
-    EXPECT_EQ(::GetProcAddress(reved, "Ordinal_52"), nullptr);
-    EXPECT_NE(::GetProcAddress(reved, MAKEINTRESOURCEA(52)), nullptr);
-}
-
-TEST(Win32Resources, LanguageLibraryThenOwnTable) {
     void* instance = resources::InstanceHandle();
     ASSERT_NE(instance, nullptr);
-    HMODULE language = ::LoadLibraryExA("ZQ_IMAPLANG.DLL", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    void* handleVariable = nullptr;
+    void* language = host::LoadLanguageLibrary("ZQ_IMAPLANG.DLL", instance, &handleVariable);
     ASSERT_NE(language, nullptr);
+    EXPECT_NE(language, instance);  // the language library was found
+    EXPECT_EQ(handleVariable, language);
     const std::tuple<void*, unsigned, const char*> cases[] = {
         {instance, 4327, "OSTRAVO INFO -- %s"}, {instance, 4328, "Server logon failed for user '%s'"},
         {instance, 4000, "MsgPlugIns"},         {instance, 4999, ""},
@@ -164,7 +144,22 @@ TEST(Win32Resources, LanguageLibraryThenOwnTable) {
         EXPECT_EQ(std::string(resources::LoadString(id).c_str()), text) << id;
     }
     resources::SetResourceHandle(nullptr);
-    ::FreeLibrary(language);
+    host::ReleaseLanguageLibrary(language, instance);
+    std::string journal;
+    for (int i = 0; i < HostKit_CallCount(); ++i) {
+        const HostKitCall* call = HostKit_Call(i);
+        journal += std::string(call->library) + " " + call->function + " '" + call->text + "' " +
+                   std::to_string(call->number1) + "\n";
+    }
+    EXPECT_EQ(
+        journal,
+        "ZARAVEZUV MLOGAdd 'a log line' 0\nZIDU20 SyncYieldCycles '' 10\nREVED20 Ordinal_52 'entry' 22\n"
+        "TavikCmn Ordinal_2 'ZQ_IMAPLANG.DLL' 0\nTavikCmn Ordinal_3 '' 0\n");
+    // Ordinals only: the stand-ins carry no names for them.
+    HMODULE reved = ::GetModuleHandleA("REVED20.dll");
+    ASSERT_NE(reved, nullptr);
+    EXPECT_EQ(::GetProcAddress(reved, "Ordinal_52"), nullptr);
+    EXPECT_NE(::GetProcAddress(reved, MAKEINTRESOURCEA(52)), nullptr);
 }
 
 TEST(Win32RecordMemory, FixedZeroFilledGlobalBlocks) {

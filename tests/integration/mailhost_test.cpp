@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <regex>
 
-#include "../support/test_kit.h"
 #include "dovecot_fixture.h"
 
 namespace {
@@ -86,11 +85,14 @@ protected:
     TempDir dir{true};  // the module writes its attachment files into dir.path
 };
 
-TEST_F(MailhostTest, FolderCommandsCreateRenameAndDeleteWithAndWithoutMovingFirst) {
+// Folders made, renamed and deleted; mistakes of use and a refused logon end with their own exit
+// status.
+TEST_F(MailhostTest, FolderCommandsAndUsageMistakes) {
     Seed("Projects", {MessageText("plan"), MessageText("budget")});
     Play({
         {"folder create Archive", 0, "IMAP4AddFolder(\"Archive\") -> 0 (done)", "folders",
          "Archive,INBOX,Projects"},
+        {"folder create Archive", 1, "IMAP4AddFolder(\"Archive\") -> 16 (the server refused CREATE"},
         {"folder rename Archive Attic", 0, "IMAP4RenameFolder(\"Archive\", \"Attic\") -> 0 (done)", "folders",
          "Attic,INBOX,Projects"},
         {"folder delete Projects --move-to Attic", 0,
@@ -100,17 +102,34 @@ TEST_F(MailhostTest, FolderCommandsCreateRenameAndDeleteWithAndWithoutMovingFirs
         {"folder delete Nowhere", 1, "no folder Nowhere", "folders", "INBOX"},
         {"folder rename Nowhere Else", 1, "no folder Nowhere"},
         {"expunge Attic", 1, "IMAP4SelectFolder(\"Attic\") -> 12 (the folder is not in"},
+        {"", 2, "usage: mailhost [options] COMMAND"},
+        {"bogus", 2, "unknown command bogus"},
+        {"list", 2, "usage: mailhost list FOLDER"},
+        {"list INBOX --frob", 2, "unknown option --frob"},
+        {"--imap-port x folders", 2, "--imap-port needs a number, not 'x'"},
+        {"sync --help", 0, "usage: mailhost [options] sync [FOLDER...]"},
+        {"--plugin /nonexistent/plugin.so folders", 4, "/nonexistent/plugin.so"},
+        {"--password wrong --sync-log folders", 3,
+         "\nsync log: OSTRAVO INFO -- Server logon failed for user '" + user + "'"},
+        {"-v info", 0, "exports:  all 27 resolved"},
+        {"send --from a@example.test --to b@example.test --attach /nonexistent", 5,
+         "cannot read the attachment"},
     });
+    EXPECT_THAT(Mailhost("-v folders").err, HasSubstr("[log] IMAP SEND:LIST \"\" \"%\""));
 }
 
+// The real server's search and flags: what a listing shows and what each command leaves there.
 TEST_F(MailhostTest, MessageCommandsChangeFlagsAndPlacesOnTheServer) {
     Seed("INBOX", {MessageText("one"), MessageText("two"), MessageText("three")});
     Seed("Work", {MessageText("work")});
     Play({
+        {"list INBOX --since-days 2", 0,
+         "SIZE\n  1  Alice  one      2024-10-01 10:00  no    17 B\n  2  Alice  two  "},
         {"mark-read INBOX 1 2", 0, "SetMsgReadStatus(\"INBOX\", 2, 1) -> 0 (done)", "INBOX",
          "1:\\Seen,2:\\Seen,3:"},
         {"mark-unread INBOX 2 --imap4", 0, "IMAP4SetSeenFlag(\"INBOX\", 2, 0) -> 0 (done)", "INBOX",
          "1:\\Seen,2:,3:"},
+        {"list INBOX --unread-only", 0, "SIZE\n  2  Alice  two      2024-10-01 10:00  no    17 B\n  3  "},
         {"copy INBOX 3 Work", 0, "flagged deleted and no longer listed", "INBOX", "1:\\Seen,2:,3:\\Deleted"},
         {"move INBOX 2 Work", 0, "IMAP4Commit() -> 0 (done)", "INBOX", "1:\\Seen"},
         {"delete Work 1 --keep", 0, "DeleteMsg(\"Work\", 1) -> 0 (done)", "Work", "1:\\Deleted \\Seen,2:,3:"},
@@ -184,44 +203,40 @@ TEST_F(MailhostTest, ReadingCommandsKeepUnreadMailUnreadAndWriteFiles) {
     EXPECT_EQ(Holds("INBOX"), "1:\\Seen,2:,3:");
 }
 
-// Postfix delivers to the To and Bcc recipients; the module files the sent text in Sent, where
-// mailhost finds it.
-TEST_F(MailhostTest, SendDeliversThroughPostfixAndConfirmsTheSentCopy) {
+// Postfix delivers past a refused recipient to the To and Bcc ones, after AUTH LOGIN, every header
+// line and the body (dot lines, the attachment's part) as the module filed its copy in Sent,
+// where mailhost finds it. A wrong SMTP password is refused.
+TEST_F(MailhostTest, SendDeliversThroughPostfixWhatTheSentCopyHolds) {
     const std::string to = ClaimAccount(), bcc = ClaimAccount();
     ASSERT_FALSE(to.empty() || bcc.empty());
     LogOn();
     ASSERT_EQ(client.CreateFolder("Sent"), ImapResult::Ok);
-    std::ofstream(dir.parent + "/notes.txt") << "Figures are in thousands.\n";
-    const std::string args = "send --from " + Address(user) + " --to " + Address(to) + " --bcc " +
-                             Address(bcc) + " --subject 'Grüße, notes' --attach notes.txt";
-    const Outcome run = Mailhost(args, "Hello Bob,\n.\nA line with a dot above.\n");
+    std::ofstream(dir.parent + "/notes.bin") << "Figures in thousands.\n" + std::string(3000, '\xA7');
+    const std::string args = "send --from " + Address(user) + " --to " + Address("nosuchuser") + " --to " +
+                             Address(to) + " --bcc " + Address(bcc) +
+                             " --subject 'Grüße, notes' --attach notes.bin";
+    EXPECT_EQ(Mailhost(args + " --smtp-password wrong", "refused").status, 1);
+    const Outcome run = Mailhost(args, "Hello Bob,\n.\n.leading period\nLast line\n");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_THAT(run.out, HasSubstr("SendMsg(" + Address(user) + " -> " + Address(to) +
-                                   ", \"Grüße, notes\") -> 0 (done)\ncopy filed in Sent as UID 1\n"));
-    for (const std::string& text : {FirstMessage(to), FirstMessage(bcc), FirstMessage(user, "Sent")}) {
-        EXPECT_THAT(text, HasSubstr("Subject: Gr\xFC\xDF"
-                                    "e, notes\r\n"));  // sent in Windows-1252
-        EXPECT_THAT(text, HasSubstr("\r\n.\r\nA line with a dot above."));
-        EXPECT_THAT(text, HasSubstr("filename=\"notes.txt\""));
+    EXPECT_THAT(run.out,
+                HasSubstr("SendMsg(" + Address(user) + " -> " + Address("nosuchuser") + ";" + Address(to) +
+                          ", \"Grüße, notes\") -> 0 (done)\ncopy filed in Sent as UID 1\n"));
+    const std::string copy = FirstMessage(user, "Sent");
+    const size_t headerEnd = copy.find("\r\n\r\n");
+    ASSERT_NE(headerEnd, std::string::npos) << "no copy in Sent";
+    const std::string body = copy.substr(headerEnd);
+    EXPECT_THAT(copy, HasSubstr("Subject: Gr\xFC\xDF"
+                                "e, notes\r\n"));  // sent in Windows-1252
+    EXPECT_THAT(body, HasSubstr("\r\n.\r\n.leading period\r\nLast line"));
+    EXPECT_THAT(body, HasSubstr("filename=\"notes.bin\"\r\n\r\nRmlndXJlcyBpbiB0aG91c2FuZHMuCqen"));
+    for (const std::string& name : {to, bcc}) {
+        SCOPED_TRACE(name);
+        const std::string text = FirstMessage(name);
+        EXPECT_THAT(text, HasSubstr("(Postfix) with ESMTPA"));
+        for (size_t start = 0, end; (end = copy.find("\r\n", start)) <= headerEnd; start = end + 2)
+            EXPECT_THAT(text, HasSubstr(copy.substr(start, end + 2 - start)));
+        EXPECT_EQ(text.substr(text.find("\r\n\r\n")) + ".\r\n", body);  // the copy keeps the terminator
     }
-}
-
-TEST_F(MailhostTest, UsageMistakesAndFailedLogonsHaveTheirExitStatus) {
-    Play({
-        {"", 2, "usage: mailhost [options] COMMAND"},
-        {"bogus", 2, "unknown command bogus"},
-        {"list", 2, "usage: mailhost list FOLDER"},
-        {"list INBOX --frob", 2, "unknown option --frob"},
-        {"--imap-port x folders", 2, "--imap-port needs a number, not 'x'"},
-        {"sync --help", 0, "usage: mailhost [options] sync [FOLDER...]"},
-        {"--plugin /nonexistent/plugin.so folders", 4, "/nonexistent/plugin.so"},
-        {"--password wrong --sync-log folders", 3,
-         "\nsync log: OSTRAVO INFO -- Server logon failed for user '" + user + "'"},
-        {"-v info", 0, "exports:  all 27 resolved"},
-        {"send --from a@example.test --to b@example.test --attach /nonexistent", 5,
-         "cannot read the attachment"},
-    });
-    EXPECT_THAT(Mailhost("-v folders").err, HasSubstr("[log] IMAP SEND:LIST \"\" \"%\""));
 }
 
 }  // namespace
