@@ -5,11 +5,38 @@
 #include <ctime>
 
 namespace {
+// The calendar date in UTC by arithmetic: the Windows runtime refuses every time before 1970, and
+// a day limit or a message date can reach back to 1901.
+std::tm UtcParts(int64_t t) {
+    std::tm parts{};
+    int64_t days = t / 86400, seconds = t % 86400;
+    if (seconds < 0) {
+        seconds += 86400;
+        --days;
+    }
+    parts.tm_hour = static_cast<int>(seconds / 3600);
+    parts.tm_min = static_cast<int>(seconds / 60 % 60);
+    parts.tm_sec = static_cast<int>(seconds % 60);
+    parts.tm_wday = static_cast<int>((days % 7 + 11) % 7);  // 1970-01-01 was a Thursday
+    // Years counted from March, so that the leap day ends a year.
+    const int64_t z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097, dayOfEra = z - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const int64_t year = yearOfEra + era * 400 + (monthFromMarch >= 10);
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    parts.tm_mday = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    parts.tm_mon = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 2 : monthFromMarch - 10);
+    parts.tm_year = static_cast<int>(year - 1900);
+    parts.tm_yday = static_cast<int>(monthFromMarch >= 10 ? dayOfYear - 306 : dayOfYear + 59 + leap);
+    return parts;
+}
+
+// Where the runtime has no local time for a moment, its UTC date stands in: at most a day off.
 std::tm LocalParts(int32_t t) {
     std::time_t value = t;
     std::tm parts{};
-    localtime_r(&value, &parts);
-    return parts;
+    return localtime_r(&value, &parts) ? parts : UtcParts(t);
 }
 
 CString FormatParts(const char* format, const std::tm& parts) {
@@ -58,6 +85,5 @@ CString CTime::Format(const char* format) const { return FormatParts(format, Loc
 CString CTime::FormatGmt(const char* format) const {
     std::time_t value = m_time;
     std::tm parts{};
-    gmtime_r(&value, &parts);
-    return FormatParts(format, parts);
+    return FormatParts(format, gmtime_r(&value, &parts) ? parts : UtcParts(m_time));
 }

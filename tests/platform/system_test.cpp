@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "../support/test_kit.h"
+#include "platform/ctime.h"
 #include "platform/files.h"
 #include "platform/timezone.h"
 
@@ -88,6 +89,29 @@ TEST(FilesTest, WriteReadRemoveAndNewFiles) {
     const std::string unfinished = dir.File("unfinished.bin");
     EXPECT_TRUE(files::NewFile(unfinished.c_str()).Write("x", 1));
     EXPECT_FALSE(files::Exists(unfinished.c_str()));
+}
+
+// Times before 1970 (a long day limit reaches back to 1901) still have a calendar date, on
+// Windows too, where the runtime refuses them; the local date is at most a day from UTC's.
+TEST(CTimeTest, DatesBefore1970) {
+    const struct {
+        int32_t time;
+        const char* utc;
+    } rows[] = {
+        {INT32_MIN, "1901-12-13 20:45:52 day 347 Fri"},  {-157852800, "1964-12-31 00:00:00 day 366 Thu"},
+        {-121219200, "1966-02-28 00:00:00 day 059 Mon"}, {-58060800, "1968-02-29 00:00:00 day 060 Thu"},
+        {-57974400, "1968-03-01 00:00:00 day 061 Fri"},  {-1, "1969-12-31 23:59:59 day 365 Wed"},
+        {951782400, "2000-02-29 00:00:00 day 060 Tue"},
+    };
+    for (const auto& row : rows) {
+        const CTime time(row.time);
+        EXPECT_EQ(std::string(time.FormatGmt("%Y-%m-%d %H:%M:%S day %j %a").c_str()), row.utc);
+        char local[16];
+        snprintf(local, sizeof local, "%04d-%02d-%02d", time.GetYear(), time.GetMonth(), time.GetDay());
+        EXPECT_EQ(std::string(time.Format("%Y-%m-%d").c_str()), local);
+        EXPECT_LE(std::abs(time.GetYear() - std::atoi(row.utc)), 1) << local;
+        EXPECT_TRUE(time.GetMonth() >= 1 && time.GetMonth() <= 12 && time.GetDay() >= 1) << local;
+    }
 }
 
 #ifndef _WIN32
