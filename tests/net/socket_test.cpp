@@ -279,6 +279,7 @@ TEST(SocketReceive, OutcomeTextTimeAndYields) {
         int yields;  // negative: at least that many, an even number
         const char* terminator = "AEG1";
         bool steal = false;
+        int timeoutMs = 1500;
     } rows[] = {
         {"!close", "", SocketResult::NoData, "No data on the socket", 100ms, 0, 1.5, 0},
         {"!delay 4000", "", SocketResult::NoData, "No data on the socket", 100ms, 1.95, 3.5, 0},
@@ -300,10 +301,10 @@ TEST(SocketReceive, OutcomeTextTimeAndYields) {
          1.0, manyYields, "AEG7"},
         // The shipped pause of 3 s and 500 µs ends a short tagged response.
         {"< AEG1 OK\n!delay 5000", "AEG1 OK\r\n", SocketResult::Ok, "", TransportWaits().pause, 3.0, 4.5, 2},
-        // The receive time-out of 1.5 s, not the pause.
+        // The receive time-out of 0.5 s, neither the 2 s first-byte wait nor the pause.
         {"< * 1 FETCH (UID 7 BODY[] {300}\n!delay 100\n< stolen bytes$\n!delay 4000",
          "* 1 FETCH (UID 7 BODY[] {300}\r\n|stolen bytes", SocketResult::Ok, "The connection timed out", 3s,
-         1.4, 2.5, 2, "AEG1", true},
+         0.5, 1.8, 2, "AEG1", true, 500},
     };
     host::YieldCycles(10);  // the host libraries bound before the children start: no loading under signals
     for (const auto& row : rows) {
@@ -327,7 +328,7 @@ TEST(SocketReceive, OutcomeTextTimeAndYields) {
                 text = out.str() + (row.steal ? "|" + g_taken : "");
                 return static_cast<int>(result);
             },
-            server.Port(), 1500);
+            server.Port(), row.timeoutMs);
         EXPECT_EQ(got.result, static_cast<int>(row.result));
         EXPECT_GE(got.seconds(), row.minSeconds);
         EXPECT_LT(got.seconds(), row.maxSeconds);
@@ -365,6 +366,26 @@ TEST(SocketTail, TerminatorRule) {
 }
 
 #ifndef _WIN32
+// errno read as the transport condition of the same meaning (EWOULDBLOCK is EAGAIN here).
+TEST(SocketErrorMapping, TranslateLastErrorWordsEachCode) {
+    const std::tuple<int, SocketResult, const char*> cases[] = {
+        {ECONNRESET, SocketResult::ConnectionReset, "The connection was terminated on a reset"},
+        {ENETRESET, SocketResult::ConnectionReset, "The connection was terminated on a reset"},
+        {ECONNABORTED, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {ENOTCONN, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {EPIPE, SocketResult::ConnectionAborted, "The connection was aborted"},
+        {EAGAIN, SocketResult::TimedOut, "The connection timed out"},
+        {ETIMEDOUT, SocketResult::TimedOut, "The connection timed out"},
+        {EBADF, SocketResult::UnknownError, "An unknown winsock error occured."},
+    };
+    SocketConnection socket(SocketSettings::For("127.0.0.1", 1, 1500, 1500));
+    for (const auto& [err, code, text] : cases) {
+        errno = err;
+        EXPECT_EQ(socket.TranslateLastError(), code) << "errno " << err;
+        EXPECT_EQ(socket.LastError(), text);
+    }
+}
+
 TEST(SocketConnect, NoDescriptorLeft) {
     const ClientRun got = InClient(
         [](SocketConnection& socket, std::string&) {

@@ -92,7 +92,8 @@ TEST(FilesTest, WriteReadRemoveAndNewFiles) {
 }
 
 // Times before 1970 (a long day limit reaches back to 1901) still have a calendar date, on
-// Windows too, where the runtime refuses them; the local date is at most a day from UTC's.
+// Windows too, where the runtime refuses them: the UTC form exactly, the local one as a real date
+// that the parts and the formatted text agree on (its zone is the machine's).
 TEST(CTimeTest, DatesBefore1970) {
     const struct {
         int32_t time;
