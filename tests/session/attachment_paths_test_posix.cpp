@@ -127,8 +127,13 @@ TEST_F(AttachmentPaths, NoFileInACommaDirectoryForAnEmptyPartOrWithoutRoom) {
                                        "/' has a comma in its path."});
     setenv("TMPDIR", (temp.path + "/").c_str(), 1);
     EXPECT_EQ(Download(32), temp.File("full.txt"));
-    setenv("TMPDIR", (temp.path + "/" + std::string(250, 'd') + "/").c_str(), 1);
+    // A directory that exists but leaves no room in the host's 256-byte path for the name.
+    const std::string deep = temp.path + "/" + std::string(250, 'd');
+    fs::create_directory(deep);
+    setenv("TMPDIR", (deep + "/").c_str(), 1);
     EXPECT_EQ(Download(33), "");
+    EXPECT_TRUE(fs::is_empty(deep));
+    fs::remove(deep);
     EXPECT_EQ(temp.Names(), std::vector<std::string>{"full.txt"});
 }
 
