@@ -282,10 +282,10 @@ TEST(LineSearchTest, LastBoundaryLine) {
     LineArray lines;
     lines.AppendLines(std::string_view(Crlf("Subject: x\n\n--SEP\nbody\n\n--sep--\nsepz\nend\n")));
     MimeParser p;
-    ASSERT_TRUE(p.Parse(0, 7, lines, true));  // sets the range end to 7
+    ASSERT_TRUE(p.Parse(0, 8, lines, true));  // sets the range end to 8
     EXPECT_EQ(p.FindLastBoundaryLine(0, "sep"), 6) << "a longer line holding it";
     EXPECT_EQ(p.FindLastBoundaryLine(0, "--sep--x"), 5) << "a shorter line inside the text";
-    EXPECT_EQ(p.FindLastBoundaryLine(0, "nowhere"), 6) << "none: the range's last line";
+    EXPECT_EQ(p.FindLastBoundaryLine(0, "nowhere"), 7) << "none: the range's last line";
 }
 
 // The index answers exactly as a scan of the lines does, for every piece length.
