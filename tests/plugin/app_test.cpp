@@ -118,61 +118,47 @@ TEST(HostileServers, StatusCodesAndTheNextCommand) {
         fetch = "AEG3 SELECT \"Inbox\" => * 1 EXISTS | AEG3 OK done\nAEG4 UID FETCH 5 rfc822.size => ";
     std::string trickle = "AEG3 SELECT \"Inbox\" => * 1 EXISTS\n";
     for (int i = 0; i < 20; ++i) trickle += "!delay 100\n< x$\n";
+    using Calls = std::vector<Call>;
+    const Calls listTwice{kListInbox, kListInbox}, fetchThenList{kFetch, kListInbox}, list{kListInbox},
+        send{kSend};
     const struct {
         const char* name;
-        bool smtp;                // SMTP only (else IMAP only, after the logon of kLogon)
-        std::string transcript;   // the rest of the server's side
-        std::vector<Call> calls;  // the first one timed
+        bool smtp;               // SMTP only (else IMAP only, after the logon of kLogon)
+        std::string transcript;  // the rest of the server's side
+        const Calls& calls;      // the first one timed
         std::string got;
         double maxSeconds = 5;
         double minSeconds = 0;
     } rows[] = {
-        {"16 MB line without an end",
-         false,
-         "AEG3 SELECT \"Inbox\" => " + std::string(16 << 20, 'x') + "$\n" + selectsEmpty,
-         {kListInbox, kListInbox},
-         "213, 0",
+        {"16 MB line without an end", false,
+         "AEG3 SELECT \"Inbox\" => " + std::string(16 << 20, 'x') + "$\n" + selectsEmpty, listTwice, "213, 0",
          20},
         // A server may trickle for ever: no wait of the transport ends a response that keeps
         // coming, so only the host's own deadline releases it (this one stops after 2 s).
-        {"trickle one byte under the pause",
-         false,
-         trickle + selectsEmpty,
-         {kListInbox, kListInbox},
-         "213, 0",
-         6,
-         2},
-        {"close in the middle of a literal",
-         false,
+        {"trickle one byte under the pause", false, trickle + selectsEmpty, listTwice, "213, 0", 6, 2},
+        {"close in the middle of a literal", false,
          fetch +
              "* 1 FETCH (UID 5 RFC822.SIZE 1000) | AEG4 OK done\nAEG5 UID FETCH 5 RFC822 => * 1 FETCH (UID 5 "
              "RFC822 {1000} | From: a@example.test | Subject: cut |  | half a$\n!close",
-         {kFetch, kListInbox},
-         "0 -, 213"},
-        {"literal announced at 4 GB",
-         false,
+         fetchThenList, "0 -, 213"},
+        {"literal announced at 4 GB", false,
          fetch +
              "* 1 FETCH (UID 5 RFC822.SIZE 4294967296) | AEG4 OK done\nAEG5 UID FETCH 5 RFC822 => * 1 FETCH "
              "(UID 5 RFC822 {4294967296} | From: a@example.test | Subject: big |  | body | ) | AEG5 OK done\n"
              "AEG6 UID FETCH 5 FLAGS => * 1 FETCH (UID 5 FLAGS (\\Seen)) | AEG6 OK done\n"
              "AEG7 UID SEARCH NOT DELETED SINCE 01-Jan-1990 => * SEARCH | AEG7 OK done",
-         {kFetch, kListInbox},
-         "0 big, 213"},
-        {"EXISTS of 2^31",
-         false,
+         fetchThenList, "0 big, 213"},
+        {"EXISTS of 2^31", false,
          "AEG3 SELECT \"Inbox\" => * 2147483648 EXISTS | AEG3 OK done\n"
          "AEG4 UID SEARCH NOT DELETED SINCE 01-Jan-1990 => * SEARCH 9 | AEG4 OK done\n"
          "AEG5 UID FETCH 9 (FLAGS BODY.PEEK[HEADER.FIELDS (Received)]) => * 1 FETCH (UID 9 FLAGS (\\Seen)) | "
          "AEG5 OK done",
-         {kListInbox},
-         "0"},
-        {"SMTP: recipient reply cut mid-line, its end late",
-         true,
+         list, "0"},
+        {"SMTP: recipient reply cut mid-line, its end late", true,
          "< 220 mail.localhost ESMTP\nHELO COM => 250 mail.localhost\n"
          "MAIL FROM: <ann@example.test> => 250 2.1.0 Ok\nRCPT TO: <bob@example.test> => 250 2.1$\n"
          "!delay 600\n< .5 Ok\nDATA => 354 go ahead\n!delay 500\n< 250 2.0.0 queued",
-         {kSend},
-         "0"},
+         send, "0"},
     };
     const ShortWaits waits(1000, 300);
     for (const auto& row : rows) {
