@@ -86,6 +86,8 @@ TEST(MailhostResults, OneCodeMeansWhatItsExportSays) {
         {"IMAP4Commit", 16, "16 (the server refused EXPUNGE)"},
         {"IMAP4CopyMessage", 12, "12 (a folder is not in the server's folder list)"},
         {"IMAP4RenameFolder", 12, "12 (the folder is not in the server's folder list)"},
+        {"SendMsg", 212, "212 (sending failed"},
+        {"Logon", 16394, "16394 (logon failed"},
         {"DeleteMsg", 12, "12 (an unexpected result code)"},
     };
     for (const auto& [name, code, text] : rows)

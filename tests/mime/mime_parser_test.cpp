@@ -9,6 +9,8 @@
 
 #include "../support/test_kit.h"
 #include "mime/boundary_registry.h"
+#include "mime/line_gram_index.h"
+#include "mime/text_match.h"
 
 namespace {
 
@@ -272,6 +274,43 @@ TEST(MimeParserTest, HostileNestingAndUnendedContainers) {
     EXPECT_EQ(Summary(Mixed("==gram-top==", parts)),
               expected + "--==gram-top==\nContent-Type: text/plain\n\nclosing text\n | text - html - listed");
     EXPECT_FALSE(Registered("n1000-never")) << "a level whose boundary never comes leaves too";
+}
+
+// The forward-end search directly: through the parser a line holding the whole boundary is found
+// by the first search already, so the longer-line branch shows only here.
+TEST(LineSearchTest, LastBoundaryLine) {
+    LineArray lines;
+    lines.AppendLines(std::string_view(Crlf("Subject: x\n\n--SEP\nbody\n\n--sep--\nsepz\nend\n")));
+    MimeParser p;
+    ASSERT_TRUE(p.Parse(0, 8, lines, true));  // sets the range end to 8
+    EXPECT_EQ(p.FindLastBoundaryLine(0, "sep"), 6) << "a longer line holding it";
+    EXPECT_EQ(p.FindLastBoundaryLine(0, "--sep--x"), 5) << "a shorter line inside the text";
+    EXPECT_EQ(p.FindLastBoundaryLine(0, "nowhere"), 7) << "none: the range's last line";
+}
+
+// The index answers exactly as a scan of the lines does, for every piece length.
+TEST(LineGramIndexTest, AgreesWithAScanOnRandomLines) {
+    uint32_t state = 12345;
+    const auto next = [&state] { return ((state = state * 1103515245u + 12345u) >> 16) & 0x7FFF; };
+    const auto random = [&next](int length) {
+        std::string text;
+        for (int k = 0; k < length; ++k) text += "abAB-=_ "[next() % 8];
+        return text;
+    };
+    LineArray lines;
+    for (int i = 0; i < 400; ++i) lines.AppendLines(random(static_cast<int>(next() % 16)) + "\r\n");
+    for (size_t gram = 1; gram <= LineGramIndex::kMaxGram; ++gram) {
+        const LineGramIndex index(lines, 350, gram);
+        for (int q = 0; q < 300; ++q) {
+            const std::string needle = random(static_cast<int>(gram + next() % 4));
+            const int from = static_cast<int>(next() % 360);
+            int expected = -1;
+            for (int i = from; i < 350 && expected < 0; ++i)
+                if (ContainsNoCase(needle, lines[i])) expected = i;
+            ASSERT_EQ(index.FindLineContaining(from, needle), expected)
+                << needle << " from " << from << " gram " << gram;
+        }
+    }
 }
 
 }  // namespace
