@@ -13,14 +13,30 @@
 #include <thread>
 
 #include "../support/test_kit.h"
+#include "host_string.h"
 #include "imap/imap_client.h"
 #include "net/transport_waits.h"
+#include "zq_mailplugin.h"
 
-// A message text with CR LF line ends.
-inline std::string MessageText(const std::string& subject) {
-    return "From: Alice <alice@example.test>\r\nTo: Bob <bob@example.test>\r\nSubject: " + subject +
-           "\r\nDate: Tue, 1 Oct 2024 10:00:00 +0000\r\n\r\nHello from " + subject + ".\r\n";
+// A message text with CR LF line ends, `padding` body bytes long or more.
+inline std::string MessageText(const std::string& subject, size_t padding = 0) {
+    std::string text =
+        "From: Alice <alice@example.test>\r\nTo: Bob <bob@example.test>\r\nSubject: " + subject +
+        "\r\nDate: Tue, 1 Oct 2024 10:00:00 +0000\r\n\r\nHello from " + subject + ".\r\n";
+    for (; padding > 0; padding -= std::min<size_t>(padding, 70))
+        text += std::string(std::min<size_t>(padding, 70), 'x') + "\r\n";
+    return text;
 }
+
+// Logon parameters as a host hands them over, for IMAP only; tests set the rest by name.
+struct HostLogon {
+    HostLogon(const std::string& server, int port, const std::string& name, const std::string& secret)
+        : host(server), user(name), password(secret) {
+        params = ImapLogon(empty.c_str(), host.c_str(), port, user.c_str(), password.c_str());
+    }
+    HostString empty{""}, host, user, password;
+    LogonParameters params{};
+};
 
 class DovecotTest : public ::testing::Test {
 protected:
@@ -42,14 +58,19 @@ protected:
     }
 
     int Number(const char* key) { return std::atoi(m_env[key].c_str()); }
-    ImapSettings SettingsFor(const std::string& name) {
+    ImapSettings SettingsFor(const std::string& name, const std::string& password = "") {
         ImapSettings s;
         s.server = m_env["ZQ_IMAP_HOST"].c_str();
         s.port = Number("ZQ_IMAP_PORT");
         s.userName = name.c_str();
-        s.password = m_env["ZQ_POOL_PASSWORD"].c_str();
-        s.receiveTimeoutMs = s.sendTimeoutMs = 1500;
+        s.password = (password.empty() ? m_env["ZQ_POOL_PASSWORD"] : password).c_str();
+        s.receiveTimeoutMs = 1500;
+        s.sendTimeoutMs = 1500;
         return s;
+    }
+    HostLogon PoolLogon(const std::string& password = "") {
+        return HostLogon(m_env["ZQ_IMAP_HOST"], Number("ZQ_IMAP_PORT"), user,
+                         password.empty() ? m_env["ZQ_POOL_PASSWORD"] : password);
     }
     std::string Address(const std::string& name) { return name + "@" + m_env["ZQ_MAIL_DOMAIN"]; }
 
@@ -73,11 +94,14 @@ protected:
         const std::string line = std::string(ZQ_SOURCE_DIR) + "/scripts/mailservers.sh " +
                                  arguments.substr(0, space) + " " + ZQ_MAILSERVER_DIR +
                                  arguments.substr(space);
-        char buffer[64] = {};
-        FILE* pipe = ::popen(line.c_str(), "r");
-        const bool read = pipe && std::fgets(buffer, sizeof buffer, pipe);
-        if (!pipe || ::pclose(pipe) != 0 || !read) return "";
-        return std::string(buffer, std::strcspn(buffer, "\r\n"));
+        std::string out;
+        if (FILE* pipe = ::popen(line.c_str(), "r")) {
+            char buffer[64] = {};
+            if (std::fgets(buffer, sizeof buffer, pipe)) out = buffer;
+            if (::pclose(pipe) != 0) out.clear();
+        }
+        while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+        return out;
     }
     void LogOn() {
         client.Disconnect();
