@@ -80,8 +80,9 @@ protected:
     void Seed(const std::string& mailbox, const std::vector<std::string>& texts) {
         std::string files;
         for (size_t i = 0; i < texts.size(); ++i) {
-            files += " /tmp/zq-seed-" + user + "-" + std::to_string(i) + ".eml";
-            std::ofstream(files.substr(files.rfind(' ') + 1), std::ios::binary) << texts[i];
+            const std::string file = "/tmp/zq-seed-" + user + "-" + std::to_string(i) + ".eml";
+            std::ofstream(file, std::ios::binary) << texts[i];
+            files += " " + file;
         }
         EXPECT_EQ(Script("seed " + user + " '" + mailbox + "'" + files + " >/dev/null && echo seeded"),
                   "seeded");

@@ -11,7 +11,8 @@ TEST_F(DovecotTest, PostfixTakesTheResetAfterAllRecipientsAreRefused) {
     SmtpSettings smtp;
     smtp.server = m_env["ZQ_SMTP_HOST"].c_str();
     smtp.port = Number("ZQ_SMTP_PORT");
-    smtp.receiveTimeoutMs = smtp.sendTimeoutMs = 1500;
+    smtp.receiveTimeoutMs = 1500;
+    smtp.sendTimeoutMs = 1500;
     smtp.logging = 1;
     SmtpClient sender;
     ASSERT_EQ(sender.Connect(&smtp), SmtpResult::Ok);
