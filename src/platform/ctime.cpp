@@ -24,11 +24,10 @@ std::tm UtcParts(int64_t t) {
     const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
     const int64_t year = yearOfEra + era * 400 + (monthFromMarch >= 10);
-    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
     parts.tm_mday = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
     parts.tm_mon = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 2 : monthFromMarch - 10);
     parts.tm_year = static_cast<int>(year - 1900);
-    parts.tm_yday = static_cast<int>(monthFromMarch >= 10 ? dayOfYear - 306 : dayOfYear + 59 + leap);
+    parts.tm_yday = static_cast<int>(monthFromMarch >= 10 ? dayOfYear - 306 : dayOfYear + 59 + IsLeapYear(year));
     return parts;
 }
 

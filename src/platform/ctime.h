@@ -5,6 +5,9 @@
 
 #include "platform/cstring.h"
 
+// Gregorian leap years.
+inline bool IsLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
 class CTime {
 public:
     CTime() = default;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/ctime.h"
 #include "platform/timezone.h"
 
 namespace {
@@ -71,14 +72,12 @@ private:
     size_t m_pos = 0;
 };
 
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
 // Day of the year (0-based) to an absolute date of that year.
 void SetYearDay(int year, int yday, ZoneTransition& date) {
     static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     int month = 0;
     while (month < 11) {
-        const int len = kDays[month] + (month == 1 && IsLeap(year) ? 1 : 0);
+        const int len = kDays[month] + (month == 1 && IsLeapYear(year) ? 1 : 0);
         if (yday < len) break;
         yday -= len;
         ++month;
@@ -104,7 +103,7 @@ bool Transition(RuleReader& in, int year, ZoneTransition& date) {
         if (!in.Number(1, 365, day)) return false;
         // Jn never counts February 29.
         int yday = day - 1;
-        if (IsLeap(year) && yday >= 59) ++yday;
+        if (IsLeapYear(year) && yday >= 59) ++yday;
         SetYearDay(year, yday, date);
     } else {
         int day = 0;
