@@ -11,6 +11,7 @@
 #include <set>
 
 #include "session/attachment_files.h"
+#include "session/created_files.h"
 #include "session_script.h"
 
 namespace {
@@ -75,6 +76,7 @@ TEST_F(AttachmentPaths, NumberedListedUntilFreedAndHostileNamesKeptInside) {
     EXPECT_NE(first, second);
     EXPECT_EQ(Paths(first), paths);
     EXPECT_EQ(Paths(second), paths);
+    const int known = created_files::Count();
     // A file of ours replaced by another program's file of the same name is not ours any more.
     fs::remove(paths[2]);
     std::ofstream(paths[2]) << "someone else's";
@@ -84,6 +86,7 @@ TEST_F(AttachmentPaths, NumberedListedUntilFreedAndHostileNamesKeptInside) {
     std::ofstream(paths[0]) << "someone else's too";
     EXPECT_EQ(ReleaseAttachmentList(&second), 0) << "a second release of a path deletes nothing";
     EXPECT_EQ(temp.Read(paths[0]) + "|" + temp.Read(paths[2]), "someone else's too|someone else's");
+    EXPECT_EQ(created_files::Count(), known - 3) << "released paths are forgotten, or a long sync grows";
     EXPECT_EQ(temp.Read(temp.File("a.txt")), "already here");
 
     const std::string cut = std::string(255 - temp.path.size() - 5, 'l') + ".doc";
